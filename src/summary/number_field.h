@@ -1,0 +1,21 @@
+// The summary's number form: seven significant digits and a three-digit exponent, 16 characters.
+#pragma once
+
+#include <cstddef>
+
+namespace scantelk {
+
+constexpr std::size_t kFieldWidth = 16;  // 15 characters of number plus one separator space
+
+enum class FieldAlign { left, right };
+
+// Writes `value` as d.ddddddE+ddd (with '-' for a negative value), or "Inf", "-Inf" or "NaN",
+// and returns the number of characters written (at most 14). Zero of either sign is written
+// 0.000000E+000. The digits come from the correctly rounded 17-significant-digit form, rounded
+// half up at the seventh digit.
+std::size_t format_scientific(double value, char* out);
+
+// Writes exactly kFieldWidth characters: the number justified in 15 characters, then a space.
+char* write_number_field(char* out, double value, FieldAlign align);
+
+}  // namespace scantelk

@@ -1,0 +1,194 @@
+#include "summary/summary_file.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "summary/number_field.h"
+
+namespace scantelk {
+namespace {
+
+constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+
+// A binary stream with a large buffer of its own, so every line ends in exactly CR-LF on every
+// platform. Remembers any failed write so that a full disk is never reported as success.
+class SummaryOutput {
+public:
+    bool open(const char* path) {
+        file_.reset(std::fopen(path, "wb"));
+        buffer_.resize(kBlockSize);
+        return file_ != nullptr;
+    }
+
+    // Room for `length` more characters; write them, then `advance` by as many.
+    char* reserve(std::size_t length) {
+        if (used_ + length > buffer_.size()) flush();
+        if (length > buffer_.size()) buffer_.resize(length);
+        return buffer_.data() + used_;
+    }
+    void advance(std::size_t length) { used_ += length; }
+
+    void put(std::string_view text) {
+        std::memcpy(reserve(text.size()), text.data(), text.size());
+        advance(text.size());
+    }
+
+    void put_integer(long value) {
+        char* start = reserve(24);
+        advance(static_cast<std::size_t>(std::to_chars(start, start + 24, value).ptr - start));
+    }
+
+    void end_line() { put("\r\n"); }
+
+    // Writes what is buffered and closes the file; false if anything failed on the way.
+    bool close() {
+        flush();
+        const bool flushed = std::fflush(file_.get()) == 0 && std::ferror(file_.get()) == 0;
+        const bool closed = std::fclose(file_.release()) == 0;
+        return !failed_ && flushed && closed;
+    }
+
+private:
+    void flush() {
+        if (used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_.get()) != used_) {
+            failed_ = true;
+        }
+        used_ = 0;
+    }
+
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+    bool failed_ = false;
+};
+
+void write_heading(SummaryOutput& out, std::string_view heading) {
+    out.put(heading);
+    out.end_line();
+}
+
+// One line of a transposed table: the cells of one column, one field per model year.
+void write_column_line(SummaryOutput& out, const YearTable& table, int column, FieldAlign align) {
+    const int years = table.rows();
+    char* o = out.reserve(kFieldWidth * static_cast<std::size_t>(years));
+    for (int y = 0; y < years; ++y) o = write_number_field(o, table[y][column], align);
+    out.advance(kFieldWidth * static_cast<std::size_t>(years));
+    out.end_line();
+}
+
+void write_vector_line(SummaryOutput& out, const std::vector<double>& values, FieldAlign align) {
+    char* o = out.reserve(kFieldWidth * values.size());
+    for (const double value : values) o = write_number_field(o, value, align);
+    out.advance(kFieldWidth * values.size());
+    out.end_line();
+}
+
+// A block whose line k holds column k of the table, for every column.
+void write_table_block(SummaryOutput& out, std::string_view heading, const YearTable& table,
+                       FieldAlign align) {
+    write_heading(out, heading);
+    for (int c = 0; c < table.columns(); ++c) write_column_line(out, table, c, align);
+}
+
+void write_introduction(SummaryOutput& out, const AssessmentData& data) {
+    out.put(data.title);
+    out.end_line();
+    const int dimensions[] = {data.n_years, data.first_year, data.n_ages, data.n_fleets,
+                              data.n_indices};
+    for (std::size_t d = 0; d < std::size(dimensions); ++d) {
+        if (d > 0) out.put("  ");
+        out.put_integer(dimensions[d]);
+    }
+    out.end_line();
+}
+
+// Writes `value` right-justified in `width` characters (more where it needs more),
+// zero-filled to `min_digits` digits as "%*.*d" does.
+void put_padded_integer(SummaryOutput& out, int value, int width, int min_digits) {
+    char digits[16];
+    const unsigned magnitude = static_cast<unsigned>(value < 0 ? -value : value);
+    const int count = static_cast<int>(std::to_chars(digits, digits + 16, magnitude).ptr - digits);
+    const int zeros = min_digits > count ? min_digits - count : 0;
+    const int length = (value < 0 ? 1 : 0) + zeros + count;
+    for (int n = length; n < width; ++n) out.put(" ");
+    if (value < 0) out.put("-");
+    for (int n = 0; n < zeros; ++n) out.put("0");
+    out.put(std::string_view(digits, static_cast<std::size_t>(count)));
+}
+
+void write_index_specification(SummaryOutput& out, const AssessmentData& data) {
+    write_heading(out, "Index Specification");
+    for (int i = 0; i < static_cast<int>(data.index_specs.size()); ++i) {
+        out.put("INDEX-");
+        put_padded_integer(out, i + 1, 2, 2);
+        out.put("  ");
+    }
+    out.end_line();
+    for (int k = 0; k < IndexSpec::kValueCount; ++k) {
+        for (const IndexSpec& spec : data.index_specs) {
+            put_padded_integer(out, spec.value[k], 2, 1);
+            out.put("        ");
+        }
+        out.end_line();
+    }
+}
+
+// Lines for used indices only, in index order: for each, one line per table.
+void write_used_index_block(SummaryOutput& out, std::string_view heading,
+                            const AssessmentData& data,
+                            std::initializer_list<const YearTable*> tables) {
+    write_heading(out, heading);
+    for (int i = 0; i < static_cast<int>(data.index_specs.size()); ++i) {
+        if (!data.index_specs[static_cast<std::size_t>(i)].used()) continue;
+        for (const YearTable* table : tables) {
+            write_column_line(out, *table, i, FieldAlign::right);
+        }
+    }
+}
+
+void write_blocks(SummaryOutput& out, const AssessmentData& data) {
+    constexpr FieldAlign left = FieldAlign::left;
+    constexpr FieldAlign right = FieldAlign::right;
+    write_table_block(out, "Natural Mortality", data.nat_mort, left);
+    write_table_block(out, "Maturity", data.maturity, left);
+    write_table_block(out, "Catch Weight at Age", data.catch_waa, left);
+    write_table_block(out, "Spawning Stock Weight at Age", data.ssb_waa, left);
+    write_table_block(out, "Jan-1 Weight at Age", data.jan1_waa, left);
+    write_table_block(out, "Catch Weight by Fleet", data.catch_by_fleet, left);
+    write_table_block(out, "Discard Weight by Fleet", data.discard_by_fleet, left);
+    // Column 2f + k is line 2f + k: fleet f's input, then its effective sample size.
+    write_table_block(out, "Catch - Input & Effective Sample Size", data.catch_ess, left);
+    write_table_block(out, "Discard - Input & Effective Sample Size", data.discard_ess, left);
+    write_index_specification(out, data);
+    write_used_index_block(out, "Index Observed, Predicted, Standardized Residual", data,
+                           {&data.index_obs, &data.index_pred, &data.index_resid});
+    write_used_index_block(out, "Index Input & Effective Sample Size", data,
+                           {&data.index_input_ess, &data.index_eff_ess});
+    write_table_block(out, "Average F", data.avg_f, right);
+    write_table_block(out, "Stock Numbers", data.stock_numbers, left);
+    write_heading(out, "Spawning Stock Biomass");
+    write_vector_line(out, data.ssb, right);
+    write_heading(out, "Observed & Predicted Recruitment");
+    write_vector_line(out, data.obs_recruits, right);
+    write_vector_line(out, data.pred_recruits, right);
+}
+
+}  // namespace
+
+StageResult write_summary_file(const std::string& path, const AssessmentData& data) {
+    SummaryOutput out;
+    if (!out.open(path.c_str())) return StageError{"Unable to Open Output File: " + path};
+    write_introduction(out, data);
+    write_blocks(out, data);
+    if (!out.close()) return StageError{"Unable to Write Output File: " + path, -1};
+    return std::nullopt;
+}
+
+}  // namespace scantelk
