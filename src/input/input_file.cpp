@@ -16,7 +16,7 @@ constexpr std::string_view kVersionText = "TELK VERSION 2.0";
 
 // Reads the input data file's lines and phrases its failures, all of which name the file.
 class InputCursor {
-public:
+  public:
     explicit InputCursor(const std::string& path) : path_(path) {}
 
     bool open() { return reader_.open(path_.c_str()); }
@@ -32,7 +32,9 @@ public:
 
     bool read_failed() const { return reader_.read_failed(); }
 
-    StageError read_error() const { return StageError{"Unable to Read Telk Input Data File: " + path_}; }
+    StageError read_error() const {
+        return StageError{"Unable to Read Telk Input Data File: " + path_};
+    }
 
     StageResult end_of_file_error(std::string_view ends_before) const {
         if (read_failed()) return read_error();
@@ -52,7 +54,7 @@ public:
 
     std::string_view line() const { return line_; }
 
-private:
+  private:
     StageResult line_error(long line_number, const std::string& what) const {
         return StageError{"Bad Telk Input Data File: " + path_ + " line " +
                           std::to_string(line_number) + ": " + what};
@@ -143,7 +145,7 @@ StageResult skip_data_lines(InputCursor& cursor, std::int64_t count) {
 StageResult skip_unused_groups(InputCursor& cursor, const AssessmentData& data) {
     const std::int64_t fleet_years = std::int64_t{data.n_fleets} * data.n_years;
     const std::int64_t selectivity_lines = std::int64_t{data.n_sel_blocks} * (data.n_ages + 6);
-    const std::int64_t counts[] = {fleet_years, 1, selectivity_lines, 6,
+    const std::int64_t counts[] = {fleet_years, 1,           selectivity_lines, 6,
                                    fleet_years, fleet_years, fleet_years};
     for (const std::int64_t count : counts) {
         if (auto error = skip_data_lines(cursor, count)) return error;

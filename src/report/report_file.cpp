@@ -1,6 +1,5 @@
 #include "report/report_file.h"
 
-
 #include "report/report_scan.h"
 
 namespace scantelk {
@@ -12,7 +11,8 @@ void read_sample_size_section(ReportReader& reader, const AssessmentData& data,
                               std::string_view heading, YearTable& table) {
     find_section(reader, heading);
     for (int f = 0; f < data.n_fleets; ++f) {
-        for (int y = 0; y < data.n_years; ++y) read_year_row(reader, 2, table[y] + 2 * f);
+        for (int y = 0; y < data.n_years; ++y)
+            read_year_row(reader, 2, table[y] + 2 * f);
         skip_lines(reader, 2);
     }
 }
@@ -24,14 +24,16 @@ void read_fleet_total_section(ReportReader& reader, const AssessmentData& data,
     find_section(reader, heading);
     for (int f = 0; f < data.n_fleets; ++f) {
         skip_lines(reader, 1);
-        for (int y = 0; y < data.n_years; ++y) read_year_row(reader, 1, table[y] + f);
+        for (int y = 0; y < data.n_years; ++y)
+            read_year_row(reader, 1, table[y] + f);
     }
 }
 
 // Sections 5 and 6: the k-th year-led block after the heading belongs to the k-th used index.
 void read_index_section(ReportReader& reader, AssessmentData& data, std::string_view heading,
                         std::initializer_list<YearTable*> tables) {
-    for (YearTable* table : tables) zero_year_table(*table, data.n_years, data.n_indices);
+    for (YearTable* table : tables)
+        zero_year_table(*table, data.n_years, data.n_indices);
     find_section(reader, heading);
     for (int i = 0; i < data.n_indices; ++i) {
         if (data.index_specs[static_cast<std::size_t>(i)].used()) {
@@ -43,7 +45,8 @@ void read_index_section(ReportReader& reader, AssessmentData& data, std::string_
 void read_average_f_section(ReportReader& reader, AssessmentData& data) {
     find_section(reader, "Average F");
     skip_lines(reader, 2);
-    for (int y = 0; y < data.n_years; ++y) read_year_row(reader, 3, data.avg_f[y]);
+    for (int y = 0; y < data.n_years; ++y)
+        read_year_row(reader, 3, data.avg_f[y]);
 }
 
 // The row of each year holds only the numbers at age; the first token is the first age's.

@@ -60,7 +60,8 @@ bool is_digit_led(std::string_view line) {
 void read_digit_block(ReportReader& reader, const AssessmentData& data, int column,
                       std::initializer_list<YearTable*> tables) {
     bool found = false;
-    while (!found && read_report_line(reader)) found = is_digit_led(reader.line);
+    while (!found && read_report_line(reader))
+        found = is_digit_led(reader.line);
 
     double values[kMaxBlockTables];
     const int count = static_cast<int>(std::min(tables.size(), kMaxBlockTables));

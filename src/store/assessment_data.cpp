@@ -11,8 +11,8 @@ bool alloc_year_table(YearTable& table, int rows, int columns) {
     const std::size_t row_length = static_cast<std::size_t>(columns);
     const std::size_t cell_count = static_cast<std::size_t>(rows) * row_length;
     // calloc of zero bytes may give a null pointer; keep one cell so a null always means failure.
-    double* cells = static_cast<double*>(std::calloc(std::max<std::size_t>(cell_count, 1),
-                                                     sizeof(double)));
+    double* cells =
+        static_cast<double*>(std::calloc(std::max<std::size_t>(cell_count, 1), sizeof(double)));
     if (cells == nullptr) return false;
     table.cells_.reset(cells);
     try {

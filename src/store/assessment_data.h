@@ -12,13 +12,13 @@ namespace scantelk {
 // A table of doubles with one row per model year (row r is year first_year + r). The cells are
 // one contiguous block, rows one after another, reached through an array of row pointers.
 class YearTable {
-public:
+  public:
     double* operator[](int row) const { return row_pointers_[static_cast<std::size_t>(row)]; }
     double* const* row_pointers() const { return row_pointers_.data(); }
     int rows() const { return rows_; }
     int columns() const { return columns_; }
 
-private:
+  private:
     friend bool alloc_year_table(YearTable& table, int rows, int columns);
 
     struct CellsFree {
@@ -74,7 +74,9 @@ struct AssessmentData {
 };
 
 // Dimensions of 0 or less give empty tables and loops that run no times.
-inline int count_of(int dimension) { return dimension > 0 ? dimension : 0; }
+inline int count_of(int dimension) {
+    return dimension > 0 ? dimension : 0;
+}
 
 // Creates a table of rows x columns cells, all 0.0. The cells come from zero-filled heap memory
 // whose untouched pages cost nothing, so memory follows what is filled, not what is declared.

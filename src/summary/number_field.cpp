@@ -31,9 +31,8 @@ std::size_t format_scientific(double value, char* out) {
 
     // The exact 17-digit form: [-]d.dddddddddddddddde[+-]dd[d]
     char exact[32];
-    const auto converted =
-        std::to_chars(exact, exact + sizeof exact, value, std::chars_format::scientific,
-                      kExactDigits - 1);
+    const auto converted = std::to_chars(exact, exact + sizeof exact, value,
+                                         std::chars_format::scientific, kExactDigits - 1);
     const char* p = exact;
     const bool negative = *p == '-';
     if (negative) ++p;
@@ -49,7 +48,8 @@ std::size_t format_scientific(double value, char* out) {
     // Half up at the seventh digit, carrying leftwards and, from 9.999999..., into the exponent.
     if (digits[kShownDigits] >= '5') {
         int i = kShownDigits - 1;
-        while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+        while (i >= 0 && digits[i] == '9')
+            digits[i--] = '0';
         if (i >= 0) {
             ++digits[i];
         } else {

@@ -17,7 +17,7 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 // A binary stream with a large buffer of its own, so every line ends in exactly CR-LF on every
 // platform. Remembers any failed write so that a full disk is never reported as success.
 class SummaryOutput {
-public:
+  public:
     bool open(const char* path) {
         file_.reset(std::fopen(path, "wb"));
         buffer_.resize(kBlockSize);
@@ -52,7 +52,7 @@ public:
         return !failed_ && flushed && closed;
     }
 
-private:
+  private:
     void flush() {
         if (used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_.get()) != used_) {
             failed_ = true;
@@ -78,14 +78,16 @@ void write_heading(SummaryOutput& out, std::string_view heading) {
 void write_column_line(SummaryOutput& out, const YearTable& table, int column, FieldAlign align) {
     const int years = table.rows();
     char* o = out.reserve(kFieldWidth * static_cast<std::size_t>(years));
-    for (int y = 0; y < years; ++y) o = write_number_field(o, table[y][column], align);
+    for (int y = 0; y < years; ++y)
+        o = write_number_field(o, table[y][column], align);
     out.advance(kFieldWidth * static_cast<std::size_t>(years));
     out.end_line();
 }
 
 void write_vector_line(SummaryOutput& out, const std::vector<double>& values, FieldAlign align) {
     char* o = out.reserve(kFieldWidth * values.size());
-    for (const double value : values) o = write_number_field(o, value, align);
+    for (const double value : values)
+        o = write_number_field(o, value, align);
     out.advance(kFieldWidth * values.size());
     out.end_line();
 }
@@ -94,7 +96,8 @@ void write_vector_line(SummaryOutput& out, const std::vector<double>& values, Fi
 void write_table_block(SummaryOutput& out, std::string_view heading, const YearTable& table,
                        FieldAlign align) {
     write_heading(out, heading);
-    for (int c = 0; c < table.columns(); ++c) write_column_line(out, table, c, align);
+    for (int c = 0; c < table.columns(); ++c)
+        write_column_line(out, table, c, align);
 }
 
 void write_introduction(SummaryOutput& out, const AssessmentData& data) {
@@ -117,9 +120,11 @@ void put_padded_integer(SummaryOutput& out, int value, int width, int min_digits
     const int count = static_cast<int>(std::to_chars(digits, digits + 16, magnitude).ptr - digits);
     const int zeros = min_digits > count ? min_digits - count : 0;
     const int length = (value < 0 ? 1 : 0) + zeros + count;
-    for (int n = length; n < width; ++n) out.put(" ");
+    for (int n = length; n < width; ++n)
+        out.put(" ");
     if (value < 0) out.put("-");
-    for (int n = 0; n < zeros; ++n) out.put("0");
+    for (int n = 0; n < zeros; ++n)
+        out.put("0");
     out.put(std::string_view(digits, static_cast<std::size_t>(count)));
 }
 

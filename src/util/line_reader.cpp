@@ -21,8 +21,7 @@ bool LineReader::open(const char* path) {
 bool LineReader::read_line(std::string_view& line) {
     for (;;) {
         const char* base = buffer_.data();
-        const void* found =
-            std::memchr(base + begin_ + scanned_, '\n', end_ - begin_ - scanned_);
+        const void* found = std::memchr(base + begin_ + scanned_, '\n', end_ - begin_ - scanned_);
         std::size_t line_end = 0;
         std::size_t next = 0;
         if (found != nullptr) {
@@ -57,7 +56,8 @@ void LineReader::refill() {
         end_ = pending;
     }
     if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
+    const std::size_t got =
+        std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
     end_ += got;
     if (got == 0) {
         at_end_ = true;

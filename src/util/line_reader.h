@@ -12,7 +12,7 @@ namespace scantelk {
 // A line feed ends a line and is not delivered; a carriage return right before it is dropped
 // too, so CR-LF and LF files read identically. A last line without a line feed is delivered.
 class LineReader {
-public:
+  public:
     // Opens the file for binary reading; false when it cannot be opened.
     bool open(const char* path);
 
@@ -26,7 +26,7 @@ public:
     // True when reading stopped on an error of the device rather than at end of file.
     bool read_failed() const { return read_failed_; }
 
-private:
+  private:
     // Moves the unread bytes to the front, grows the buffer if a line fills it, and reads more.
     void refill();
 

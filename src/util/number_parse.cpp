@@ -11,9 +11,13 @@ namespace {
 
 constexpr std::int64_t kSaturated = std::numeric_limits<std::int64_t>::max();
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool is_exponent_letter(char c) { return c == 'E' || c == 'e' || c == 'D' || c == 'd'; }
+bool is_exponent_letter(char c) {
+    return c == 'E' || c == 'e' || c == 'D' || c == 'd';
+}
 
 // Accumulates decimal digits from text[pos] on, stopping at the first non-digit.
 // Saturates instead of overflowing. Advances pos past the digits.
@@ -28,9 +32,9 @@ std::int64_t accumulate_digits(std::string_view text, std::size_t& pos) {
 
 // Where a number starting at text[0] ends, and what the conversion needs to know about it.
 struct NumberSpan {
-    std::size_t length = 0;      // 0 when the text does not begin like a number
-    bool has_plus = false;       // leading '+', which std::from_chars does not accept
-    bool has_d_exponent = false; // exponent letter D or d, which std::from_chars does not accept
+    std::size_t length = 0;       // 0 when the text does not begin like a number
+    bool has_plus = false;        // leading '+', which std::from_chars does not accept
+    bool has_d_exponent = false;  // exponent letter D or d, which std::from_chars does not accept
     // Decimal order of magnitude of the first significant digit, used only to tell an
     // overflow from an underflow when std::from_chars reports a result out of range.
     std::int64_t magnitude = 0;

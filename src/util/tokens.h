@@ -14,9 +14,11 @@ constexpr bool is_token_delimiter(char c) {
 // Returns an empty view when no token is left.
 inline std::string_view next_token(std::string_view& rest) {
     std::size_t start = 0;
-    while (start < rest.size() && is_token_delimiter(rest[start])) ++start;
+    while (start < rest.size() && is_token_delimiter(rest[start]))
+        ++start;
     std::size_t stop = start;
-    while (stop < rest.size() && !is_token_delimiter(rest[stop])) ++stop;
+    while (stop < rest.size() && !is_token_delimiter(rest[stop]))
+        ++stop;
     const std::string_view token = rest.substr(start, stop - start);
     rest.remove_prefix(stop);
     return token;

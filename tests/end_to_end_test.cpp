@@ -1,0 +1,116 @@
+// Runs the built program on small files in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "test_support.h"
+
+namespace scantelk {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::file_exists;
+using testing::read_file;
+using testing::run_program;
+using testing::source_path;
+using testing::TempDir;
+
+class EndToEndTest : public ::testing::Test {
+  protected:
+    // Copies a bundled run into the temporary folder under the given base name.
+    void copy_run(const std::string& from, const std::string& to_base) {
+        fs::copy_file(source_path(from + ".dat"), dir_.file(to_base + ".dat"));
+        fs::copy_file(source_path(from + ".rep"), dir_.file(to_base + ".rep"));
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(EndToEndTest, WithoutAnArgumentPrintsTheUsageLine) {
+    const auto result = run_program(dir_.path(), {});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "usage: scantelk filename\n");
+}
+
+TEST_F(EndToEndTest, TheWorkedExampleMatchesItsGoldenSummaryByteForByte) {
+    copy_run("examples/tiny", "tiny");
+    const auto result = run_program(dir_.path(), {"tiny.dat", "ignored.dat"});
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.error_output, "");
+    EXPECT_EQ(read_file(dir_.file("tiny.tmp")), read_file(source_path("tests/golden/tiny.tmp")));
+}
+
+TEST_F(EndToEndTest, SeveralFleetsAndAnUnusedIndexMatchTheirGoldenSummary) {
+    copy_run("tests/golden/fleets", "fleets");
+    const auto result = run_program(dir_.path(), {"fleets.dat"});
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.error_output, "");
+    EXPECT_EQ(read_file(dir_.file("fleets.tmp")),
+              read_file(source_path("tests/golden/fleets.tmp")));
+}
+
+TEST_F(EndToEndTest, DerivesTheOtherNamesFromTheFileNameOnly) {
+    fs::create_directory(dir_.file("runs.v2"));
+    copy_run("examples/tiny", "runs.v2/base");
+    fs::rename(dir_.file("runs.v2/base.dat"), dir_.file("runs.v2/base"));
+    EXPECT_EQ(run_program(dir_.path(), {"runs.v2/base"}).exit_status, 0);
+    EXPECT_TRUE(file_exists(dir_.file("runs.v2/base.tmp")));
+    EXPECT_FALSE(file_exists(dir_.file("runs.tmp")));
+
+    copy_run("examples/tiny", "model.run2");
+    EXPECT_EQ(run_program(dir_.path(), {"model.run2.dat"}).exit_status, 0);
+    EXPECT_TRUE(file_exists(dir_.file("model.run2.tmp")));
+}
+
+TEST_F(EndToEndTest, AMissingFileNamesItAndWritesNoSummary) {
+    auto result = run_program(dir_.path(), {"absent.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Unable to Open Telk Input Data File: absent.dat\n");
+
+    fs::copy_file(source_path("examples/tiny.dat"), dir_.file("lonely.dat"));
+    result = run_program(dir_.path(), {"lonely.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Unable to Open Telk Input Data File: lonely.rep\n");
+    EXPECT_FALSE(file_exists(dir_.file("lonely.tmp")));
+}
+
+TEST_F(EndToEndTest, ABadInputFileLeavesAnOlderSummaryAsItWas) {
+    copy_run("examples/tiny", "run");
+    std::string text = read_file(dir_.file("run.dat"));
+    text.replace(text.find("0.25 0.75"), 9, "0.25");
+    testing::write_file(dir_.file("run.dat"), text);
+    testing::write_file(dir_.file("run.tmp"), "older summary\r\n");
+
+    const auto result = run_program(dir_.path(), {"run.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output,
+              "Bad Telk Input Data File: run.dat line 20: expected 2 values, found 1\n");
+    EXPECT_EQ(read_file(dir_.file("run.tmp")), "older summary\r\n");
+}
+
+TEST_F(EndToEndTest, AWrongVersionStopsBeforeAnyOtherFileIsTouched) {
+    testing::write_file(dir_.file("old.dat"), "TELK VERSION 1.9\n# old\n");
+    const auto result = run_program(dir_.path(), {"old.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Input File is Not Current TELK Version: old.dat\n");
+    EXPECT_FALSE(file_exists(dir_.file("old.tmp")));
+}
+
+TEST_F(EndToEndTest, AnUnwritableSummaryIsReported) {
+    copy_run("examples/tiny", "run");
+    fs::create_directory(dir_.file("run.tmp"));
+    auto result = run_program(dir_.path(), {"run.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Unable to Open Output File: run.tmp\n");
+
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    fs::remove(dir_.file("run.tmp"));
+    fs::create_symlink("/dev/full", dir_.file("run.tmp"));
+    result = run_program(dir_.path(), {"run.dat"});
+    EXPECT_NE(result.exit_status, 0);
+    EXPECT_EQ(result.error_output, "Unable to Write Output File: run.tmp\n");
+}
+
+}  // namespace
+}  // namespace scantelk

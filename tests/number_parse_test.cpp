@@ -1,0 +1,79 @@
+#include "util/number_parse.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace scantelk {
+namespace {
+
+TEST(ParseDecimal, TakesTheLeadingNumber) {
+    EXPECT_EQ(parse_decimal("0.2"), 0.2);
+    EXPECT_EQ(parse_decimal("-2"), -2.0);
+    EXPECT_EQ(parse_decimal("+2.5"), 2.5);
+    EXPECT_EQ(parse_decimal("1.5e-3"), 0.0015);
+    EXPECT_EQ(parse_decimal("12abc"), 12.0);
+    EXPECT_EQ(parse_decimal("1.5-2"), 1.5);
+    EXPECT_EQ(parse_decimal(".5"), 0.5);
+    EXPECT_EQ(parse_decimal("-.5"), -0.5);
+    EXPECT_EQ(parse_decimal("7."), 7.0);
+    EXPECT_EQ(parse_decimal("3e"), 3.0);
+    EXPECT_EQ(parse_decimal("3e+"), 3.0);
+    EXPECT_EQ(parse_decimal("3ex"), 3.0);
+}
+
+TEST(ParseDecimal, AcceptsFortranExponentLetters) {
+    EXPECT_EQ(parse_decimal("1.5D-2"), 0.015);
+    EXPECT_EQ(parse_decimal("2.5D+01"), 25.0);
+    EXPECT_EQ(parse_decimal("2.5d1"), 25.0);
+    EXPECT_EQ(parse_decimal("+1E2"), 100.0);
+    EXPECT_EQ(parse_decimal("-4d0"), -4.0);
+}
+
+TEST(ParseDecimal, TextThatDoesNotBeginLikeANumberIsZero) {
+    for (const char* text : {"", "abc", "inf", "-inf", "nan", "NaN", "-", "+", ".", "e5", "+.e1"}) {
+        EXPECT_EQ(parse_decimal(text), 0.0) << text;
+    }
+    EXPECT_EQ(parse_decimal("0x1A"), 0.0);
+}
+
+TEST(ParseDecimal, RoundsCorrectly) {
+    EXPECT_EQ(parse_decimal("0.12345645"), 0.12345645);
+    EXPECT_EQ(parse_decimal("9007199254740993"), 9007199254740992.0);
+    EXPECT_EQ(parse_decimal("2.2250738585072011e-308"), 2.2250738585072011e-308);
+    EXPECT_EQ(parse_decimal("123456789012345678901234567890"), 1.2345678901234568e29);
+}
+
+TEST(ParseDecimal, OutOfRangeGivesInfinityOrZero) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(parse_decimal("1e400"), inf);
+    EXPECT_EQ(parse_decimal("-1D400"), -inf);
+    EXPECT_EQ(parse_decimal("+1e99999999999999999999"), inf);
+    EXPECT_EQ(parse_decimal("1e-400"), 0.0);
+    EXPECT_TRUE(std::signbit(parse_decimal("-1e-400")));
+    EXPECT_EQ(parse_decimal("0.000001e-320"), 0.0);
+    EXPECT_EQ(parse_decimal("4.9e-324"), std::numeric_limits<double>::denorm_min());
+    EXPECT_EQ(parse_decimal("1e-310"), 1e-310);
+    EXPECT_EQ(parse_decimal("0e999999"), 0.0);
+}
+
+TEST(ParseInteger, StopsAtTheFirstNonDigit) {
+    EXPECT_EQ(parse_integer("30"), 30);
+    EXPECT_EQ(parse_integer("3.7"), 3);
+    EXPECT_EQ(parse_integer("1e2"), 1);
+    EXPECT_EQ(parse_integer("-12x"), -12);
+    EXPECT_EQ(parse_integer("+7"), 7);
+    EXPECT_EQ(parse_integer("abc"), 0);
+    EXPECT_EQ(parse_integer("-"), 0);
+}
+
+TEST(ParseInteger, SaturatesInsteadOfWrapping) {
+    EXPECT_EQ(parse_integer("99999999999999999999999"), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(parse_integer("-99999999999999999999999"), -std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(parse_leading_digits("2001abc"), 2001);
+    EXPECT_EQ(parse_leading_digits("-5"), 0);
+}
+
+}  // namespace
+}  // namespace scantelk

@@ -1,0 +1,159 @@
+#include "report/report_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support.h"
+
+namespace scantelk {
+namespace {
+
+using testing::lines_of;
+using testing::TempDir;
+
+class ReportScanTest : public ::testing::Test {
+  protected:
+    void open(const std::string& content) {
+        testing::write_file(dir_.file("run.rep"), content);
+        ASSERT_TRUE(reader_.lines.open(dir_.file("run.rep").c_str()));
+    }
+    std::string next_line() {
+        read_report_line(reader_);
+        return std::string(reader_.line);
+    }
+
+    TempDir dir_;
+    ReportReader reader_;
+};
+
+TEST_F(ReportScanTest, FindsHeadingsAsExactSubstrings) {
+    open(lines_of({"average f", "--- Average F by year ---", "after", "Average F again", "x"}));
+    find_section(reader_, "Average F");
+    EXPECT_EQ(next_line(), "after");
+    find_section(reader_, "Average F");
+    EXPECT_EQ(next_line(), "x");
+    find_section(reader_, "after");
+    EXPECT_TRUE(reader_.at_end) << "an earlier occurrence is never found again";
+}
+
+TEST_F(ReportScanTest, FindsAHeadingOnTheLastLineWithOrWithoutALineFeed) {
+    open("a\nLast heading");
+    find_section(reader_, "Last heading");
+    EXPECT_FALSE(reader_.at_end);
+    EXPECT_EQ(reader_.line, "Last heading");
+
+    open("a\r\n# Last heading\r\n");
+    find_section(reader_, "Last heading");
+    EXPECT_FALSE(reader_.at_end);
+}
+
+TEST_F(ReportScanTest, EndOfFileEndsEverySearchAndRead) {
+    open(lines_of({"1 2 3"}));
+    find_section(reader_, "missing");
+    EXPECT_TRUE(reader_.at_end);
+    find_section(reader_, "1 2");
+    EXPECT_TRUE(reader_.at_end);
+    double values[3] = {9, 9, 9};
+    read_year_row(reader_, 3, values);
+    EXPECT_EQ(values[0], 0.0);
+    EXPECT_EQ(values[2], 0.0);
+    skip_lines(reader_, 1000000000L);
+}
+
+TEST_F(ReportScanTest, SkipLinesCountsEveryLine) {
+    open(lines_of({"# not a comment", "", std::string(3000, 'x'), "a", "b"}));
+    skip_lines(reader_, 3);
+    EXPECT_EQ(next_line(), "a");
+}
+
+TEST_F(ReportScanTest, YearAndPlainRowsTakeTokensByPosition) {
+    open(lines_of({"1990 12.5 13.0 extra", "1.5e6 2.0e5\t1.0e4", "1991 7", " ", "-2 abc 12abc"}));
+    double values[3] = {};
+    read_year_row(reader_, 2, values);
+    EXPECT_EQ(values[0], 12.5);
+    EXPECT_EQ(values[1], 13.0);
+    read_plain_row(reader_, 3, values);
+    EXPECT_EQ(values[0], 1.5e6);
+    EXPECT_EQ(values[1], 2.0e5);
+    EXPECT_EQ(values[2], 1.0e4);
+    read_year_row(reader_, 3, values);
+    EXPECT_EQ(values[0], 7.0);
+    EXPECT_EQ(values[1], 0.0) << "a short row reads its missing values as 0";
+    EXPECT_EQ(values[2], 0.0);
+    read_plain_row(reader_, 1, values);
+    EXPECT_EQ(values[0], 0.0);
+    read_plain_row(reader_, 3, values);
+    EXPECT_EQ(values[0], -2.0);
+    EXPECT_EQ(values[1], 0.0);
+    EXPECT_EQ(values[2], 12.0);
+}
+
+TEST(IsDigitLed, LooksAtTheFirstCharacterOfTheFirstToken) {
+    EXPECT_TRUE(is_digit_led("2001 1 2"));
+    EXPECT_TRUE(is_digit_led("  \t0abc"));
+    for (const char* line : {"Index", "Year", "-5 1", ".5", "+3", "#1", "", " \t "}) {
+        EXPECT_FALSE(is_digit_led(line)) << line;
+    }
+}
+
+class DigitBlockTest : public ReportScanTest {
+  protected:
+    void SetUp() override {
+        data_.n_years = 6;
+        data_.first_year = 1980;
+        data_.n_indices = 2;
+        ASSERT_TRUE(alloc_tables(data_));
+    }
+    void read_block(int column) {
+        read_digit_block(reader_, data_, column, {&data_.index_obs, &data_.index_pred});
+    }
+    AssessmentData data_;
+};
+
+TEST_F(DigitBlockTest, PlacesRowsByTheirYearInAnyOrder) {
+    open(lines_of({"Index", "Year", "-5", ".5", "1985 5 50", "1982 2 20 extra", "1981 1",
+                   "1982 3 30", "-1 ends", "1984 4 40"}));
+    read_block(1);
+    EXPECT_EQ(data_.index_obs[5][1], 5.0);
+    EXPECT_EQ(data_.index_pred[5][1], 50.0);
+    EXPECT_EQ(data_.index_obs[2][1], 3.0) << "a repeated year's later row stands";
+    EXPECT_EQ(data_.index_pred[2][1], 30.0);
+    EXPECT_EQ(data_.index_obs[1][1], 1.0);
+    EXPECT_EQ(data_.index_pred[1][1], 0.0);
+    EXPECT_EQ(data_.index_obs[0][1], 0.0);
+    EXPECT_EQ(data_.index_obs[5][0], 0.0);
+    EXPECT_EQ(next_line(), "1984 4 40") << "the line that ends a block is consumed";
+}
+
+TEST_F(DigitBlockTest, ABlankLineEndsABlockAndTheNextSeekStartsAfterIt) {
+    open(lines_of({"1980 1 1", "", "1981 2 2", "title", "1983 3 3"}));
+    read_block(0);
+    read_block(1);
+    EXPECT_EQ(data_.index_obs[0][0], 1.0);
+    EXPECT_EQ(data_.index_obs[1][0], 0.0);
+    EXPECT_EQ(data_.index_obs[1][1], 2.0);
+    EXPECT_EQ(data_.index_obs[3][1], 0.0);
+}
+
+TEST_F(DigitBlockTest, PassesOverYearsOutsideTheRun) {
+    open(lines_of(
+        {"1979 9 9", "1986 9 9", "34747 9 9", "99999999999999999999 9 9", "1983abc 3 3", "0 9 9"}));
+    read_block(0);
+    double sum = 0;
+    for (int y = 0; y < 6; ++y)
+        sum += data_.index_obs[y][0] + data_.index_obs[y][1];
+    EXPECT_EQ(sum, 3.0);
+    EXPECT_EQ(data_.index_obs[3][0], 3.0);
+}
+
+TEST_F(DigitBlockTest, EndsAtEndOfFile) {
+    open("1980 1 1\n1981 2 2");
+    read_block(0);
+    EXPECT_EQ(data_.index_obs[1][0], 2.0);
+    read_block(1);
+    EXPECT_TRUE(reader_.at_end);
+}
+
+}  // namespace
+}  // namespace scantelk
