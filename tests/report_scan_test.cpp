@@ -147,6 +147,13 @@ TEST_F(DigitBlockTest, PassesOverYearsOutsideTheRun) {
     EXPECT_EQ(data_.index_obs[3][0], 3.0);
 }
 
+TEST_F(DigitBlockTest, TheSeekPassesOverLinesWithoutAToken) {
+    open(lines_of({"", "   ", "\t", "1980 4 5"}));
+    read_block(0);
+    EXPECT_EQ(data_.index_obs[0][0], 4.0);
+    EXPECT_EQ(data_.index_pred[0][0], 5.0);
+}
+
 TEST_F(DigitBlockTest, EndsAtEndOfFile) {
     open("1980 1 1\n1981 2 2");
     read_block(0);
