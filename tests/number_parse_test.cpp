@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 
 namespace scantelk {
 namespace {
@@ -56,6 +59,34 @@ TEST(ParseDecimal, OutOfRangeGivesInfinityOrZero) {
     EXPECT_EQ(parse_decimal("4.9e-324"), std::numeric_limits<double>::denorm_min());
     EXPECT_EQ(parse_decimal("1e-310"), 1e-310);
     EXPECT_EQ(parse_decimal("0e999999"), 0.0);
+}
+
+// Every number the fast path takes must match the standard conversion to the bit.
+TEST(ParseDecimal, AgreesWithTheStandardConversionOnRandomNumbers) {
+    std::mt19937_64 random(20261207);
+    std::uniform_int_distribution<int> digit_count(1, 22), digit(0, 9), exponent(-330, 330);
+    for (int n = 0; n < 200000; ++n) {
+        std::string text = (n % 3 == 0) ? "-" : "";
+        const int integer_digits = digit_count(random) % 12;
+        const int fraction_digits = digit_count(random) % 12;
+        for (int d = 0; d < integer_digits; ++d)
+            text += static_cast<char>('0' + digit(random));
+        if (integer_digits == 0 || n % 2 == 0) {
+            text += '.';
+            for (int d = 0; d <= fraction_digits; ++d)
+                text += static_cast<char>('0' + digit(random));
+        }
+        if (n % 4 == 0) {
+            text.push_back('e');
+            text.append(std::to_string(exponent(random) / (n % 8 == 0 ? 1 : 15)));
+        }
+        double expected = 0.0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), expected);
+        if (result.ec != std::errc()) continue;
+        const double parsed = parse_decimal(text);
+        ASSERT_EQ(std::signbit(parsed), std::signbit(expected)) << text;
+        ASSERT_EQ(parsed, expected) << text;
+    }
 }
 
 TEST(ParseInteger, StopsAtTheFirstNonDigit) {

@@ -15,6 +15,10 @@ enum class FieldAlign { left, right };
 // half up at the seventh digit.
 std::size_t format_scientific(double value, char* out);
 
+// The same result as format_scientific, always by way of the full 17-digit conversion. The fast
+// path of format_scientific is tested against it.
+std::size_t format_scientific_exact(double value, char* out);
+
 // Writes exactly kFieldWidth characters: the number justified in 15 characters, then a space.
 char* write_number_field(char* out, double value, FieldAlign align);
 

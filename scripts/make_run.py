@@ -1,0 +1,243 @@
+#!/usr/bin/env python3
+"""Writes a TELK input data file (BASE.dat) and report (BASE.rep) for a simulated fish stock.
+
+The stock follows a simple age-structured model: lognormal recruitment, natural and fishing
+mortality by age, catches by the Baranov equation, and survey indices proportional to the
+selected numbers with lognormal noise. Sizes are free, from a hand-sized example to runs far
+larger than real ones, for tests and benchmarks.
+
+    python3 scripts/make_run.py examples/haddock --years 40 --ages 10 --fleets 2 --indices 4 --unused 1
+"""
+import argparse
+import math
+import random
+
+
+def parse_args():
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("base", help="output path without extension")
+    p.add_argument("--years", type=int, default=40)
+    p.add_argument("--first-year", type=int, default=1980)
+    p.add_argument("--ages", type=int, default=10)
+    p.add_argument("--fleets", type=int, default=2)
+    p.add_argument("--sel-blocks", type=int, default=2)
+    p.add_argument("--indices", type=int, default=4)
+    p.add_argument("--unused", type=int, default=0, help="how many indices (the last ones but one) are switched off")
+    p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--title", default="Simulated stock")
+    return p.parse_args()
+
+
+def g(x, digits=4):
+    """A few significant digits, as a model's own output writes them."""
+    return f"{x:.{digits}g}"
+
+
+def row(values, digits=6):
+    return " ".join(g(v, digits) for v in values)
+
+
+def logistic(a, a50, slope):
+    return 1.0 / (1.0 + math.exp(-slope * (a - a50)))
+
+
+class Stock:
+    def __init__(self, a):
+        rnd = random.Random(a.seed)
+        Y, A, F = a.years, a.ages, a.fleets
+        self.Y, self.A, self.F, self.I = Y, A, F, a.indices
+        ages = range(A)
+        # Mortality per age class shrinks as classes get finer, so that a run with many ages
+        # spans the same realistic range of numbers as one with ten.
+        rate = 10.0 / max(A, 10)
+        self.m = [[rate * (0.2 + 0.02 * math.sin(y / 5.0)) for _ in ages] for y in range(Y)]
+        grow = [(1 - math.exp(-0.35 * rate * (x + 0.5))) ** 3 for x in ages]
+        self.wc = [[3.0 * grow[x] * (1 + 0.03 * math.sin(y + x)) for x in ages] for y in range(Y)]
+        self.wssb = [[0.95 * w for w in r] for r in self.wc]
+        self.wjan = [[0.9 * w for w in r] for r in self.wc]
+        a50 = max(A / 3.0, 1.0)
+        self.mat = [[logistic(x, a50, 1.5 * rate) for x in ages] for _ in range(Y)]
+        self.sel = [[logistic(x, a50 * (0.7 + 0.3 * f), 1.2 * rate) for x in ages] for f in range(F)]
+        self.fmult = []
+        for f in range(F):
+            level, path = rate * 0.3 / max(F, 1), []
+            for _ in range(Y):
+                level *= math.exp(rnd.gauss(0, 0.1))
+                path.append(level)
+            self.fmult.append(path)
+        r0 = 1.0e6
+        self.n = [[0.0] * A for _ in range(Y + 1)]
+        self.n[0] = [r0 * math.exp(-0.3 * rate * x) for x in ages]
+        self.catch = [[[0.0] * A for _ in range(Y)] for _ in range(F)]
+        for y in range(Y):
+            z = [self.m[y][x] + sum(self.fmult[f][y] * self.sel[f][x] for f in range(F)) for x in ages]
+            for f in range(F):
+                for x in ages:
+                    fx = self.fmult[f][y] * self.sel[f][x]
+                    self.catch[f][y][x] = fx / z[x] * (1 - math.exp(-z[x])) * self.n[y][x]
+            nxt = self.n[y + 1]
+            nxt[0] = r0 * math.exp(rnd.gauss(0, 0.5))
+            for x in range(1, A):
+                nxt[x] = self.n[y][x - 1] * math.exp(-z[x - 1])
+            if A > 1:
+                nxt[A - 1] += self.n[y][A - 1] * math.exp(-z[A - 1])
+        self.rnd = rnd
+
+    def ssb(self, y):
+        return sum(self.n[y][x] * self.mat[y][x] * self.wssb[y][x] for x in range(self.A)) / 1000.0
+
+    def fleet_catch(self, f, y):
+        return sum(self.catch[f][y][x] * self.wc[y][x] for x in range(self.A)) / 1000.0
+
+    def index(self, i, y):
+        q = 1e-4 * (i + 1)
+        return q * sum(self.n[y][x] * logistic(x, 1 + i % 3, 2.0) for x in range(self.A))
+
+
+def write_dat(a, s, used):
+    Y, A, F = a.years, a.ages, a.fleets
+    out = []
+    w = out.append
+    w("TELK VERSION 2.0")
+    w(f"# {a.title}")
+    w("# Dimensions ------------------------------------------------")
+    w(f"{Y}  # Number of Years")
+    w(f"{a.first_year}  # First Year")
+    w(f"{A}  # Number of Ages (last is a plus group)")
+    w(f"{F}  # Number of Fleets")
+    w(f"{a.sel_blocks}  # Number of Selectivity Blocks")
+    w(f"{a.indices}  # Number of Available Survey Indices")
+    w("# Natural Mortality -------------------------------------------")
+    out.extend(row(r) for r in s.m)
+    w("# Fecundity Option")
+    w("0")
+    w("# Fraction of year elapsed before SSB calculation")
+    w("0.25")
+    w("# Maturity ----------------------------------------------------")
+    out.extend(row(r) for r in s.mat)
+    w("# Catch weight at age (kg) ------------------------------------")
+    out.extend(row(r) for r in s.wc)
+    w("# Spawning stock weight at age (kg)")
+    out.extend(row(r) for r in s.wssb)
+    w("# January-1 weight at age (kg)")
+    out.extend(row(r) for r in s.wjan)
+    for f in range(F):
+        w(f"# Catch at age and total catch, fleet {f + 1}")
+        for y in range(Y):
+            out.append(row(s.catch[f][y]) + " " + g(s.fleet_catch(f, y)))
+    w("# Selectivity block assignment by fleet")
+    w(" ".join(str(b % max(a.sel_blocks, 1) + 1) for b in range(F)))
+    for b in range(a.sel_blocks):
+        w(f"# Selectivity block {b + 1}: initial value, phase, lambda, CV by age; then options")
+        for x in range(A):
+            w(f"{g(logistic(x, A / 3.0, 1.0))} 1 0 1")
+        for option in (1, 2, 0, 0, 0, 0):
+            w(str(option))
+    w("# Fishery options: first/last age of average F, weighting, phases")
+    for option in (2, max(A - 2, 1), 1, 1, 2, 3):
+        w(str(option))
+    for title in ("Discards at age and total discards", "Proportion released", "Release mortality"):
+        for f in range(F):
+            w(f"# {title}, fleet {f + 1}")
+            for y in range(Y):
+                w(row([0.0] * (A + 1)) if title != "Release mortality" else row([0.1] * (A + 1)))
+    w("# Survey index specifications: one line per value, one column per index")
+    w(" ".join("2" for _ in range(a.indices)) + "  # units (1 biomass, 2 numbers)")
+    w(" ".join(str(1 + i % 12) for i in range(a.indices)) + "  # month")
+    w(" ".join(str(1 + i % 3) for i in range(a.indices)) + "  # selectivity link to fleet")
+    w(" ".join("1" for _ in range(a.indices)) + "  # first age")
+    w(" ".join(str(A) for _ in range(a.indices)) + "  # last age")
+    w(" ".join("1" for _ in range(a.indices)) + "  # estimate proportions at age")
+    w(" ".join("1" if u else "0" for u in used) + "  # use index (0 = not used)")
+    w("# Survey index data follow; scantelk stops reading here")
+    w(f"{a.first_year} 1.0 0.3")
+    with open(a.base + ".dat", "w") as f:
+        f.write("\n".join(out) + "\n")
+
+
+def write_rep(a, s, used):
+    Y, A, F = a.years, a.ages, a.fleets
+    rnd = s.rnd
+    years = [a.first_year + y for y in range(Y)]
+    out = []
+    w = out.append
+    w(f"TELK model report: {a.title}")
+    w("Objective function and likelihood components follow.")
+    w("")
+    for title in ("Input and Estimated effective sample sizes", "Input and Estimated effective Discard sample sizes"):
+        w(f"{title}, fleets 1 to {F} in turn")
+        for f in range(F):
+            estimated = [100 * math.exp(rnd.gauss(0, 0.2)) for _ in years]
+            for y, e in zip(years, estimated):
+                w(f"{y}  100  {g(e)}")
+            w(f"Fleet {f + 1} totals: input = {100 * Y}  estimated = {g(sum(estimated))}")
+            w("")
+    for title in ("Observed and predicted total fleet catch", "Observed and predicted total fleet Discards"):
+        w(title)
+        for f in range(F):
+            w(f"Fleet {f + 1}: year, observed, predicted")
+            for y in range(Y):
+                total = s.fleet_catch(f, y) if "catch" in title else 0.0
+                w(f"{years[y]}  {g(total)}  {g(total * math.exp(rnd.gauss(0, 0.05)))}")
+    w("")
+    w("Index data")
+    for i in range(a.indices):
+        if not used[i]:
+            continue
+        w(f"Index {i + 1}")
+        w("Year  observed  predicted  std.resid")
+        for y in range(Y):
+            pred = s.index(i, y)
+            resid = rnd.gauss(0, 1)
+            w(f"{years[y]}  {g(pred * math.exp(0.3 * resid))}  {g(pred)}  {g(resid)}")
+        w("")
+    w("Input and Estimated effective sample sizes for the indices")
+    for i in range(a.indices):
+        if not used[i]:
+            continue
+        w(f"Index {i + 1}")
+        for y in years:
+            w(f"{y}  50  {g(50 * math.exp(rnd.gauss(0, 0.2)))}")
+        w("")
+    w("Average F")
+    w(f"Ages 2 to {max(A - 2, 1)}")
+    w("Year  unweighted  N-weighted  B-weighted")
+    for y in range(Y):
+        f = sum(s.fmult[k][y] for k in range(F))
+        w(f"{years[y]}  {g(f)}  {g(0.97 * f)}  {g(0.95 * f)}")
+    w("")
+    w("Population Numbers")
+    for y in range(Y):
+        w(row(s.n[y], 4))
+    w("")
+    for title in ("Proportions of catch", "Proportions of Discards"):
+        w(title + " at age by fleet and year")
+        for f in range(F):
+            w(f"Fleet {f + 1}")
+            for y in range(Y):
+                total = sum(s.catch[f][y]) or 1.0
+                p = [c / total if "catch" in title else 0.0 for c in s.catch[f][y]]
+                w(f"{years[y]} obs = " + row(p, 3))
+                w(f"{years[y]} pred = " + row(p, 3))
+        w("")
+    w("Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)")
+    w("Year  SSB  Obs.Recruits  Pred.Recruits")
+    for y in range(Y):
+        pred = s.n[y + 1][0]
+        w(f"{years[y]}  {g(s.ssb(y))}  {g(pred * math.exp(rnd.gauss(0, 0.2)))}  {g(pred)}")
+    with open(a.base + ".rep", "w") as f:
+        f.write("\n".join(out) + "\n")
+
+
+def main():
+    a = parse_args()
+    used = [True] * a.indices
+    for k in range(min(a.unused, a.indices)):
+        used[a.indices - 2 - k if a.indices >= 2 + k else k] = False
+    s = Stock(a)
+    write_dat(a, s, used)
+    write_rep(a, s, used)
+
+
+if __name__ == "__main__":
+    main()
