@@ -30,17 +30,19 @@ extern "C" const char* __asan_default_options() {
 
 namespace {
 
-// A private folder for the three files, made once per process.
-const std::string& work_folder() {
-    static const std::string folder = [] {
-        std::string pattern = "/tmp/scantelk-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
+// A private folder for the three files, made once per process and removed at exit. A plain
+// array, so that it still exists when the exit handler runs.
+const char* work_folder() {
+    static char folder[] = "/tmp/scantelk-fuzz-XXXXXX";
+    static const bool made = [] {
+        if (mkdtemp(folder) == nullptr) std::abort();
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(work_folder(), ignored);
+            std::filesystem::remove_all(folder, ignored);
         });
-        return pattern;
+        return true;
     }();
+    (void)made;
     return folder;
 }
 
@@ -57,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t split = 0;
     while (split < size && data[split] != 0)
         ++split;
-    const std::string base = work_folder() + "/run";
+    const std::string base = std::string(work_folder()) + "/run";
     write_bytes(base + ".dat", data, split);
     if (split < size) {
         write_bytes(base + ".rep", data + split + 1, size - split - 1);

@@ -97,6 +97,26 @@ TEST_F(EndToEndTest, AWrongVersionStopsBeforeAnyOtherFileIsTouched) {
     EXPECT_FALSE(file_exists(dir_.file("old.tmp")));
 }
 
+TEST_F(EndToEndTest, HugeDeclaredDimensionsInATinyFileEndInOneLineNotAKill) {
+    if (testing::kAddressSanitizer) GTEST_SKIP() << "the sanitizer cannot run under ulimit -v";
+    testing::write_file(dir_.file("huge.dat"),
+                        "TELK VERSION 2.0\n# huge\n32767\n1\n32767\n32767\n32767\n32767\n"
+                        "0.2 0.2\n");
+    testing::write_file(dir_.file("huge.rep"), "");
+    for (const std::string setup : {"", "ulimit -v 2097152;"}) {
+        const auto result = run_program(dir_.path(), {"huge.dat"}, setup);
+        EXPECT_EQ(result.exit_status, 1) << setup;
+        const bool ends_early =
+            result.error_output ==
+            "Bad Telk Input Data File: huge.dat line 9: expected 32767 values, found 2\n";
+        const bool out_of_memory =
+            result.error_output ==
+            "Not Enough Memory for the Tables of Telk Input Data File: huge.dat\n";
+        EXPECT_TRUE(ends_early || out_of_memory) << setup << ": " << result.error_output;
+        EXPECT_FALSE(file_exists(dir_.file("huge.tmp")));
+    }
+}
+
 TEST_F(EndToEndTest, AnUnwritableSummaryIsReported) {
     copy_run("examples/tiny", "run");
     fs::create_directory(dir_.file("run.tmp"));

@@ -63,11 +63,13 @@ std::string shell_quoted(const std::string& text) {
 
 }  // namespace
 
-ProgramResult run_program(const fs::path& folder, const std::vector<std::string>& args) {
+ProgramResult run_program(const fs::path& folder, const std::vector<std::string>& args,
+                          const std::string& setup) {
     const fs::path error_file = folder / ".stderr";
     // Built by appending: g++ 12 warns falsely about chained string concatenation here.
     std::string command = "cd ";
-    command.append(shell_quoted(folder.string())).append(" && ").append(SCANTELK_BINARY);
+    command.append(shell_quoted(folder.string())).append(" && ").append(setup);
+    command.append(" ").append(SCANTELK_BINARY);
     for (const std::string& arg : args)
         command.append(" ").append(shell_quoted(arg));
     command.append(" 2> ").append(shell_quoted(error_file.string()));

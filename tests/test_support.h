@@ -34,9 +34,24 @@ struct ProgramResult {
     std::string error_output;
 };
 
-// Runs the scantelk binary in `folder` with the given arguments (passed to the shell quoted).
-ProgramResult run_program(const std::filesystem::path& folder,
-                          const std::vector<std::string>& args);
+// Runs the scantelk binary in `folder` with the given arguments (passed to the shell quoted),
+// after the shell commands in `setup`, such as a ulimit.
+ProgramResult run_program(const std::filesystem::path& folder, const std::vector<std::string>& args,
+                          const std::string& setup = "");
+
+// The address sanitizer reserves terabytes of address space and writes shadow memory for every
+// allocated byte, so tests of memory limits and of untouched huge tables do not apply under it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
 
 // A path inside the source tree, such as "examples/tiny.dat".
 std::string source_path(const std::string& relative);

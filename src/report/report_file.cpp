@@ -11,8 +11,9 @@ void read_sample_size_section(ReportReader& reader, const AssessmentData& data,
                               std::string_view heading, YearTable& table) {
     find_section(reader, heading);
     for (int f = 0; f < data.n_fleets; ++f) {
+        const int input_column = 2 * f;  // the effective value follows it
         for (int y = 0; y < data.n_years; ++y)
-            read_year_row(reader, 2, table[y] + 2 * f);
+            read_year_row(reader, 2, table[y] + input_column);
         skip_lines(reader, 2);
     }
 }

@@ -13,8 +13,10 @@ namespace scantelk {
 // one contiguous block, rows one after another, reached through an array of row pointers.
 class YearTable {
   public:
-    double* operator[](int row) const { return row_pointers_[static_cast<std::size_t>(row)]; }
-    double* const* row_pointers() const { return row_pointers_.data(); }
+    double* operator[](int row) { return row_pointers_[static_cast<std::size_t>(row)]; }
+    const double* operator[](int row) const { return row_pointers_[static_cast<std::size_t>(row)]; }
+    double* const* row_pointers() { return row_pointers_.data(); }
+    const double* const* row_pointers() const { return row_pointers_.data(); }
     int rows() const { return rows_; }
     int columns() const { return columns_; }
 

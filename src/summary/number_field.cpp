@@ -1,11 +1,13 @@
 #include "summary/number_field.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace scantelk {
 namespace {
@@ -25,15 +27,17 @@ struct SevenDigits {
 // "00" "01" ... "99", for writing two digits at a time.
 constexpr std::array<char, 200> kDigitPairs = [] {
     std::array<char, 200> pairs{};
-    for (int n = 0; n < 100; ++n) {
-        pairs[static_cast<std::size_t>(2 * n)] = static_cast<char>('0' + n / 10);
-        pairs[static_cast<std::size_t>(2 * n + 1)] = static_cast<char>('0' + n % 10);
+    for (std::size_t n = 0; n < 100; ++n) {
+        pairs[2 * n] = static_cast<char>('0' + n / 10);
+        pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
     }
     return pairs;
 }();
 
 void put_pair(char* out, std::uint32_t n) {
-    std::memcpy(out, &kDigitPairs[2 * n], 2);
+    const std::size_t index = 2 * std::size_t{n};
+    out[0] = kDigitPairs[index];
+    out[1] = kDigitPairs[index + 1];
 }
 
 // Writes [-]d.ddddddE+ddd: 13 characters, 14 with the sign.
@@ -56,10 +60,9 @@ std::size_t put_seven_digits(char* out, const SevenDigits& number) {
 }
 
 // Copies a word and returns its length.
-std::size_t put_word(char* out, const char* word) {
-    const std::size_t length = std::strlen(word);
-    std::memcpy(out, word, length);
-    return length;
+std::size_t put_word(char* out, std::string_view word) {
+    std::copy(word.begin(), word.end(), out);
+    return word.size();
 }
 
 // Zero of either sign, infinities and NaN. R and Python read the words back as the same values.
@@ -110,14 +113,16 @@ const std::array<double, 2 * kPowerLimit + 1> kPowersOfTen = [] {
     for (int k = -kPowerLimit; k <= kPowerLimit; ++k) {
         char text[8] = "1e";
         const char* end = std::to_chars(text + 2, text + sizeof text, k).ptr;
-        std::from_chars(text, end, table[static_cast<std::size_t>(k + kPowerLimit)]);
+        const int index = k + kPowerLimit;
+        std::from_chars(text, end, table[static_cast<std::size_t>(index)]);
     }
     return table;
 }();
 
+// The value times 10^(6 - exponent).
 double scale_to_seven_digits(double magnitude, int exponent) {
-    return magnitude *
-           kPowersOfTen[static_cast<std::size_t>(kShownDigits - 1 - exponent + kPowerLimit)];
+    const int index = kShownDigits - 1 - exponent + kPowerLimit;
+    return magnitude * kPowersOfTen[static_cast<std::size_t>(index)];
 }
 
 // Decides the seven digits from the value scaled by a power of ten, when that is safe: the
