@@ -41,13 +41,37 @@ TEST_F(EndToEndTest, TheWorkedExampleMatchesItsGoldenSummaryByteForByte) {
     EXPECT_EQ(read_file(dir_.file("tiny.tmp")), read_file(source_path("tests/golden/tiny.tmp")));
 }
 
-TEST_F(EndToEndTest, SeveralFleetsAndAnUnusedIndexMatchTheirGoldenSummary) {
-    copy_run("tests/golden/fleets", "fleets");
-    const auto result = run_program(dir_.path(), {"fleets.dat"});
+TEST_F(EndToEndTest, SeveralFleetsAndAnUnusedIndexMatchTheirGoldenSummaries) {
+    const std::pair<std::string, std::string> runs[] = {
+        {"tests/golden/fleets", "tests/golden/fleets.tmp"},
+        {"examples/haddock", "tests/golden/haddock.tmp"},
+    };
+    for (const auto& [run, golden] : runs) {
+        copy_run(run, "run");
+        const auto result = run_program(dir_.path(), {"run.dat"});
+        EXPECT_EQ(result.exit_status, 0) << run;
+        EXPECT_EQ(result.error_output, "") << run;
+        EXPECT_EQ(read_file(dir_.file("run.tmp")), read_file(source_path(golden))) << run;
+        fs::remove(dir_.file("run.dat"));
+        fs::remove(dir_.file("run.rep"));
+    }
+}
+
+TEST_F(EndToEndTest, HelpAndVersionAreTheOnlyOptions) {
+    const std::string help = dir_.file("help.txt");
+    for (const char* option : {"--help", "-h"}) {
+        const auto result = run_program(dir_.path(), {option}, "exec > help.txt;");
+        EXPECT_EQ(result.exit_status, 0);
+        EXPECT_EQ(result.error_output, "");
+        EXPECT_EQ(read_file(help).rfind("usage: scantelk filename\n", 0), 0u) << option;
+    }
+    auto result = run_program(dir_.path(), {"--version"}, "exec > version.txt;");
     EXPECT_EQ(result.exit_status, 0);
-    EXPECT_EQ(result.error_output, "");
-    EXPECT_EQ(read_file(dir_.file("fleets.tmp")),
-              read_file(source_path("tests/golden/fleets.tmp")));
+    EXPECT_EQ(read_file(dir_.file("version.txt")), "scantelk " SCANTELK_VERSION "\n");
+
+    result = run_program(dir_.path(), {"--helpful"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Unable to Open Telk Input Data File: --helpful\n");
 }
 
 TEST_F(EndToEndTest, DerivesTheOtherNamesFromTheFileNameOnly) {

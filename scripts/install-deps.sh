@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, what building, testing and checking scantelk needs and this
+# machine lacks. Needs root (or sudo). Usage: bash scripts/install-deps.sh [--windows]
+#   --windows  also the mingw-w64 cross compiler and wine, for the Windows build and its check
+set -euo pipefail
+
+packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev)
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine64)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
+echo "installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
