@@ -117,10 +117,10 @@ TEST_F(SummaryFileTest, UseFlagsFilterOnlyTheIndexValueBlocks) {
         data_.index_eff_ess[0][i] = 100.0 * (i + 1);
     }
     const auto lines = write_lines();
-    const auto spec = block(lines, "Index Specification", 8);
-    EXPECT_EQ(spec[0], "INDEX-01  INDEX-02  INDEX-03  ");
-    EXPECT_EQ(spec[1], " 1        -10         3        ");
-    EXPECT_EQ(spec[7], " 1         0        -1        ");
+    const auto labels_and_values = block(lines, "Index Specification", 8);
+    EXPECT_EQ(labels_and_values[0], "INDEX-01  INDEX-02  INDEX-03  ");
+    EXPECT_EQ(labels_and_values[1], " 1        -10         3        ");
+    EXPECT_EQ(labels_and_values[7], " 1         0        -1        ");
     const auto fits = block(lines, "Index Observed, Predicted, Standardized Residual", 7);
     EXPECT_EQ(fits[0], "  1.000000E+001 ");
     EXPECT_EQ(fits[3], "  3.000000E+001 ");
