@@ -71,7 +71,7 @@ StageResult convert_small_integer(const InputCursor& cursor, std::string_view to
     const std::int64_t value = parse_integer(token);
     if (value < std::numeric_limits<std::int16_t>::min() ||
         value > std::numeric_limits<std::int16_t>::max()) {
-        return cursor.current_line_error("value " + std::string(token) +
+        return cursor.current_line_error("value " + std::to_string(value) +
                                          " is outside -32768 to 32767");
     }
     out = static_cast<std::int16_t>(value);
@@ -112,7 +112,7 @@ StageResult read_dimensions(InputCursor& cursor, AssessmentData& data) {
         if (auto error = convert_small_integer(cursor, token, value)) return error;
         if (value < 0 && !dimension.may_be_negative) {
             return cursor.current_line_error(std::string(dimension.name) + " " +
-                                             std::string(token) + " is negative");
+                                             std::to_string(value) + " is negative");
         }
     }
     return std::nullopt;
