@@ -17,7 +17,7 @@ void take_values(std::string_view rest, int count, double* values) {
         if (token.empty()) break;
         values[j] = parse_decimal(token);
     }
-    std::fill(values + j, values + std::max(count, j), 0.0);
+    if (j < count) std::fill(values + j, values + count, 0.0);
 }
 
 }  // namespace
@@ -36,7 +36,8 @@ void find_section(ReportReader& reader, std::string_view heading) {
 }
 
 void skip_lines(ReportReader& reader, long count) {
-    for (long n = 0; n < count && read_report_line(reader); ++n) {
+    for (long n = 0; n < count; ++n) {
+        if (!read_report_line(reader)) return;
     }
 }
 
