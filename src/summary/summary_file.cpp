@@ -33,6 +33,7 @@ class SummaryOutput {
     void advance(std::size_t length) { used_ += length; }
 
     void put(std::string_view text) {
+        if (text.empty()) return;
         std::memcpy(reserve(text.size()), text.data(), text.size());
         advance(text.size());
     }
