@@ -72,10 +72,10 @@ TEST(AllocTables, SizesEveryTableFromTheDimensions) {
     EXPECT_EQ(data.ssb, std::vector<double>(3, 0.0));
     EXPECT_EQ(data.pred_recruits.size(), 3u);
     ASSERT_EQ(data.index_specs.size(), 5u);
-    for (const IndexSpec& spec : data.index_specs) {
-        for (const auto value : spec.value)
+    for (const IndexSpec& index_spec : data.index_specs) {
+        for (const auto value : index_spec.value)
             EXPECT_EQ(value, 0);
-        EXPECT_FALSE(spec.used());
+        EXPECT_FALSE(index_spec.used());
     }
 }
 
@@ -101,13 +101,13 @@ TEST(AllocTables, HugeDeclaredDimensionsCostOnlyWhatIsTouched) {
 }
 
 TEST(IndexSpec, AnyNonZeroUseFlagMeansUsed) {
-    IndexSpec spec;
-    EXPECT_FALSE(spec.used());
-    spec.value[6] = -1;
-    EXPECT_TRUE(spec.used());
-    spec.value[6] = 0;
-    spec.value[0] = 1;
-    EXPECT_FALSE(spec.used());
+    IndexSpec index_spec;
+    EXPECT_FALSE(index_spec.used());
+    index_spec.value[6] = -1;
+    EXPECT_TRUE(index_spec.used());
+    index_spec.value[6] = 0;
+    index_spec.value[0] = 1;
+    EXPECT_FALSE(index_spec.used());
 }
 
 }  // namespace

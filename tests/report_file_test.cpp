@@ -42,9 +42,9 @@ class ReportFileTest : public ::testing::Test {
     Lines sections_before(int section) const {
         const int years = data_.n_years;
         const int fleets = data_.n_fleets;
-        const int used =
-            static_cast<int>(std::count_if(data_.index_specs.begin(), data_.index_specs.end(),
-                                           [](const IndexSpec& spec) { return spec.used(); }));
+        const int used = static_cast<int>(
+            std::count_if(data_.index_specs.begin(), data_.index_specs.end(),
+                          [](const IndexSpec& index_spec) { return index_spec.used(); }));
         const struct {
             const char* heading;
             int filler_lines;

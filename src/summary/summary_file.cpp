@@ -138,8 +138,8 @@ void write_index_specification(SummaryOutput& out, const AssessmentData& data) {
     }
     out.end_line();
     for (int k = 0; k < IndexSpec::kValueCount; ++k) {
-        for (const IndexSpec& spec : data.index_specs) {
-            put_padded_integer(out, spec.value[k], 2, 1);
+        for (const IndexSpec& index_spec : data.index_specs) {
+            put_padded_integer(out, index_spec.value[k], 2, 1);
             out.put("        ");
         }
         out.end_line();
