@@ -1,8 +1,10 @@
 // Runs the built program on small files in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -57,13 +59,15 @@ TEST_F(EndToEndTest, SeveralFleetsAndAnUnusedIndexMatchTheirGoldenSummaries) {
     }
 }
 
-TEST_F(EndToEndTest, HelpAndVersionAreTheOnlyOptions) {
+TEST_F(EndToEndTest, HelpAndVersionAnswerOnStandardOutput) {
     const std::string help = dir_.file("help.txt");
     for (const char* option : {"--help", "-h"}) {
-        const auto result = run_program(dir_.path(), {option}, "exec > help.txt;");
+        const auto result = run_program(dir_.path(), {"run.dat", option}, "exec > help.txt;");
         EXPECT_EQ(result.exit_status, 0);
         EXPECT_EQ(result.error_output, "");
-        EXPECT_EQ(read_file(help).rfind("usage: scantelk filename\n", 0), 0u) << option;
+        EXPECT_EQ(read_file(help).rfind("usage: scantelk [--warn | --strict] [--] filename\n", 0),
+                  0u)
+            << option;
     }
     auto result = run_program(dir_.path(), {"--version"}, "exec > version.txt;");
     EXPECT_EQ(result.exit_status, 0);
@@ -72,6 +76,116 @@ TEST_F(EndToEndTest, HelpAndVersionAreTheOnlyOptions) {
     result = run_program(dir_.path(), {"--helpful"});
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.error_output, "Unable to Open Telk Input Data File: --helpful\n");
+
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    for (const char* option : {"--help", "--version"}) {
+        result = run_program(dir_.path(), {option}, "exec > /dev/full;");
+        EXPECT_EQ(result.exit_status, 1) << option;
+        EXPECT_EQ(result.error_output, "Unable to Write Standard Output\n") << option;
+    }
+}
+
+TEST_F(EndToEndTest, TheSummaryNeverReplacesAnInputFile) {
+    copy_run("examples/tiny", "x");
+    fs::rename(dir_.file("x.dat"), dir_.file("x.tmp"));
+    const std::string input = read_file(dir_.file("x.tmp"));
+    auto result = run_program(dir_.path(), {"x.tmp"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Summary File Would Replace an Input File: x.tmp\n");
+    EXPECT_EQ(read_file(dir_.file("x.tmp")), input);
+
+    copy_run("examples/tiny", "run");
+    fs::create_hard_link(dir_.file("run.dat"), dir_.file("run.tmp"));
+    result = run_program(dir_.path(), {"run.dat"});
+    EXPECT_EQ(result.error_output, "Summary File Would Replace an Input File: run.tmp\n");
+    EXPECT_EQ(read_file(dir_.file("run.dat")), input);
+
+    fs::remove(dir_.file("run.tmp"));
+    fs::create_symlink("run.rep", dir_.file("run.tmp"));
+    result = run_program(dir_.path(), {"run.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Summary File Would Replace an Input File: run.tmp\n");
+}
+
+// The tiny run's report cut after its first row: the first section ends early and every later
+// heading is missing.
+class ReportCheckTest : public EndToEndTest {
+  protected:
+    void SetUp() override {
+        copy_run("examples/tiny", "run");
+        const std::string report = read_file(dir_.file("run.rep"));
+        std::size_t end = 0;
+        for (int line = 0; line < 5; ++line)
+            end = report.find('\n', end) + 1;
+        testing::write_file(dir_.file("run.rep"), report.substr(0, end));
+    }
+
+    static std::string expected_findings() {
+        std::string text =
+            "run.rep: warning: file ends at line 5 inside section \"Input and Estimated effective "
+            "sample sizes\" (catch sample sizes)\n";
+        for (const char* search :
+             {"\"Input and Estimated effective Discard sample sizes\" (discard sample sizes)",
+              "\"Observed and predicted total fleet catch\" (fleet catch)",
+              "\"Observed and predicted total fleet Discards\" (fleet discards)",
+              "\"Index data\" (index fits)",
+              "\"Input and Estimated effective sample sizes\" (index sample sizes)",
+              "\"Average F\" (average F)", "\"Population Numbers\" (stock numbers)",
+              "\"Proportions of catch\" (catch proportions)",
+              "\"Proportions of Discards\" (discard proportions)",
+              "\"Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)\" (spawning stock "
+              "and recruitment)"}) {
+            text.append("run.rep: warning: section ")
+                .append(search)
+                .append(" not found after line 5\n");
+        }
+        return text;
+    }
+};
+
+TEST_F(ReportCheckTest, WarnNamesTheFindingsAndWritesTheSameSummaryAsThePlainRun) {
+    auto result = run_program(dir_.path(), {"run.dat"});
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.error_output, "") << "the plain run stays silent";
+    const std::string plain_summary = read_file(dir_.file("run.tmp"));
+
+    result = run_program(dir_.path(), {"--warn", "run.dat"});
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.error_output, expected_findings());
+    EXPECT_EQ(read_file(dir_.file("run.tmp")), plain_summary);
+}
+
+TEST_F(ReportCheckTest, StrictWritesNoSummaryWhereverTheOptionStands) {
+    testing::write_file(dir_.file("run.tmp"), "older summary\r\n");
+    for (const auto& args : {std::vector<std::string>{"--strict", "run.dat"},
+                             std::vector<std::string>{"run.dat", "--warn", "--strict"}}) {
+        const auto result = run_program(dir_.path(), args);
+        EXPECT_EQ(result.exit_status, 1) << args[0];
+        EXPECT_EQ(result.error_output,
+                  expected_findings() + "run.tmp: error: summary not written (--strict)\n")
+            << args[0];
+        EXPECT_EQ(read_file(dir_.file("run.tmp")), "older summary\r\n") << args[0];
+    }
+}
+
+TEST_F(EndToEndTest, AnOlderReportIsNamedButDoesNotFailAStrictRun) {
+    copy_run("examples/tiny", "run");
+    const auto input_time = fs::last_write_time(dir_.file("run.dat"));
+    fs::last_write_time(dir_.file("run.rep"), input_time - std::chrono::hours(1));
+    const auto result = run_program(dir_.path(), {"--strict", "run.dat"});
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.error_output,
+              "run.rep: warning: older than run.dat; it may be from an earlier run\n");
+    EXPECT_EQ(read_file(dir_.file("run.tmp")), read_file(source_path("tests/golden/tiny.tmp")));
+}
+
+TEST_F(EndToEndTest, AfterADoubleDashAnOptionWordIsAFileName) {
+    fs::copy_file(source_path("examples/tiny.dat"), dir_.file("-h"));
+    fs::copy_file(source_path("examples/tiny.rep"), dir_.file("-h.rep"));
+    const auto result = run_program(dir_.path(), {"--warn", "--", "-h"});
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.error_output, "");
+    EXPECT_EQ(read_file(dir_.file("-h.tmp")), read_file(source_path("tests/golden/tiny.tmp")));
 }
 
 TEST_F(EndToEndTest, DerivesTheOtherNamesFromTheFileNameOnly) {

@@ -179,6 +179,12 @@ TEST_F(InputFileTest, AFileThatEndsEarlyNamesTheLineItNeeded) {
     expect_bad_line({lines.begin(), lines.begin() + 11}, 12, "file ends before the maturity table");
     expect_bad_line({lines.begin(), lines.begin() + 15}, 16,
                     "file ends before the catch weight table");
+    // With these dimensions lines 24 to 31 are the selectivity block lines and 40 to 41 the
+    // third group of fleet-by-year lines.
+    expect_bad_line({lines.begin(), lines.begin() + 28}, 29,
+                    "file ends before the selectivity block lines");
+    expect_bad_line({lines.begin(), lines.begin() + 39}, 40,
+                    "file ends before the third group of fleet-by-year lines");
 }
 
 TEST_F(InputFileTest, AShortLineNamesWhatItLacks) {
@@ -202,6 +208,8 @@ TEST_F(InputFileTest, RejectsValuesThatDoNotFitAndNegativeCounts) {
     auto lines = good.lines;
     lines[2] = "70000";
     expect_bad_line(lines, 3, "value 70000 is outside -32768 to 32767");
+    lines[2] = "+099999999999999999999999.5";
+    expect_bad_line(lines, 3, "value +099999999999999999999999 is outside -32768 to 32767");
 
     lines = good.lines;
     lines[good.first_spec_line] = "-32769";

@@ -65,7 +65,7 @@ class ReportFileTest : public ::testing::Test {
         for (int n = 0; n + 1 < section; ++n) {
             lines.push_back(catalogue[n].heading);
             lines.insert(lines.end(), static_cast<std::size_t>(catalogue[n].filler_lines),
-                         "filler");
+                         "2000 1 1 1");
             for (int b = 0; b < catalogue[n].index_blocks; ++b) {
                 lines.insert(lines.end(), {"1 0 0 0", ""});
             }
@@ -197,6 +197,125 @@ TEST_F(ReportFileTest, AReportThatCannotBeOpenedStopsTheRun) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->message, "Unable to Open Telk Input Data File: " + dir_.file("none.rep"));
     EXPECT_EQ(error->exit_status, 1);
+}
+
+// What --warn and --strict report: one report per kind of finding, checked line for line.
+class ReportFindingsTest : public ReportFileTest {
+  protected:
+    Lines findings_of(const Lines& lines) {
+        testing::write_file(path_, lines_of(lines));
+        std::vector<std::string> findings;
+        EXPECT_FALSE(read_report_file(path_, data_, &findings));
+        return findings;
+    }
+    std::string warning(const std::string& text) const { return path_ + ": warning: " + text; }
+    std::string row_warning(int line, const std::string& text) const {
+        return path_ + ":" + std::to_string(line) + ": warning: " + text;
+    }
+    Lines not_found_from(int first_section, int after_line) const {
+        static const char* const searches[] = {
+            "\"Input and Estimated effective sample sizes\" (catch sample sizes)",
+            "\"Input and Estimated effective Discard sample sizes\" (discard sample sizes)",
+            "\"Observed and predicted total fleet catch\" (fleet catch)",
+            "\"Observed and predicted total fleet Discards\" (fleet discards)",
+            "\"Index data\" (index fits)",
+            "\"Input and Estimated effective sample sizes\" (index sample sizes)",
+            "\"Average F\" (average F)",
+            "\"Population Numbers\" (stock numbers)",
+            "\"Proportions of catch\" (catch proportions)",
+            "\"Proportions of Discards\" (discard proportions)",
+            "\"Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)\" "
+            "(spawning stock and recruitment)",
+        };
+        Lines lines;
+        for (int s = first_section; s <= 11; ++s) {
+            lines.push_back(warning("section " + std::string(searches[s - 1]) +
+                                    " not found after line " + std::to_string(after_line)));
+        }
+        return lines;
+    }
+};
+
+TEST_F(ReportFindingsTest, EveryHeadingSearchThatReachesTheEndIsNamed) {
+    dimension(1, 1, 1, {});
+    EXPECT_EQ(findings_of({"Input and Estimated effective sample sizes", "2000 1 2", "a", "b"}),
+              not_found_from(2, 4));
+    EXPECT_EQ(findings_of({}), not_found_from(1, 0));
+}
+
+TEST_F(ReportFindingsTest, AFileEndingInsideAFoundSectionIsNamedOnce) {
+    dimension(3, 2, 1, {});
+    EXPECT_EQ(findings_of({"Input and Estimated effective sample sizes", "2000 1 2"}),
+              Lines{warning("file ends at line 2 inside section \"Input and Estimated effective "
+                            "sample sizes\" (catch sample sizes)")} +
+                  not_found_from(2, 2));
+
+    dimension(1, 1, 1, {1});
+    EXPECT_EQ(findings_of(sections_before(5) + Lines{"Index data", "2000 1 2 3"}),
+              not_found_from(6, 16))
+        << "an index block may end with the file";
+}
+
+TEST_F(ReportFindingsTest, ShortRowsOfEveryShapeAreNamedWithTheirLine) {
+    dimension(1, 2, 1, {1});
+    const Lines report = {"Input and Estimated effective sample sizes",
+                          "2000 1",
+                          "skip",
+                          "skip",
+                          "Input and Estimated effective Discard sample sizes",
+                          "2000 1 2 3 4",
+                          "skip",
+                          "skip",
+                          "Observed and predicted total fleet catch",
+                          "Fleet 1",
+                          "2000",
+                          "Observed and predicted total fleet Discards",
+                          "Fleet 1",
+                          "2000 5 6",
+                          "Index data",
+                          "2000 1 2",
+                          "",
+                          "Input and Estimated effective sample sizes",
+                          "2000 1",
+                          "",
+                          "Average F",
+                          "a",
+                          "b",
+                          "",
+                          "Population Numbers",
+                          "7",
+                          "Proportions of catch",
+                          "Fleet 1",
+                          "x",
+                          "x",
+                          "Proportions of Discards",
+                          "Fleet 1",
+                          "x",
+                          "x",
+                          "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)",
+                          "titles",
+                          "2000 5"};
+    const auto short_row = [&](int line, int found, int expected) {
+        return row_warning(line, "row has " + std::to_string(found) + " of " +
+                                     std::to_string(expected) +
+                                     " values; the missing ones are zeros");
+    };
+    EXPECT_EQ(
+        findings_of(report),
+        (Lines{short_row(2, 2, 3), short_row(11, 1, 2), short_row(16, 3, 4), short_row(19, 2, 3),
+               short_row(24, 0, 4), short_row(26, 1, 2), short_row(37, 2, 4)}));
+}
+
+TEST_F(ReportFindingsTest, RowsOutsideTheRunAreNamedAndRowFindingsStopAtTwenty) {
+    dimension(1, 1, 1, {1});
+    Lines report = sections_before(5) + Lines{"Index data", "01999x 1 2 3"};
+    report.insert(report.end(), 24, "2001 1 2 3");
+    const Lines findings = findings_of(report);
+    ASSERT_EQ(findings.size(), 20u + 6u + 1u);
+    EXPECT_EQ(findings[0], row_warning(16, "year 01999 is outside 2000-2000; row passed over"));
+    EXPECT_EQ(findings[19], row_warning(35, "year 2001 is outside 2000-2000; row passed over"));
+    EXPECT_EQ(findings[20], not_found_from(6, 40).front());
+    EXPECT_EQ(findings.back(), warning("5 more row warnings not shown"));
 }
 
 }  // namespace

@@ -29,30 +29,30 @@ class ReportScanTest : public ::testing::Test {
 
 TEST_F(ReportScanTest, FindsHeadingsAsExactSubstrings) {
     open(lines_of({"average f", "--- Average F by year ---", "after", "Average F again", "x"}));
-    find_section(reader_, "Average F");
+    find_section(reader_, {"Average F", "test"});
     EXPECT_EQ(next_line(), "after");
-    find_section(reader_, "Average F");
+    find_section(reader_, {"Average F", "test"});
     EXPECT_EQ(next_line(), "x");
-    find_section(reader_, "after");
+    find_section(reader_, {"after", "test"});
     EXPECT_TRUE(reader_.at_end) << "an earlier occurrence is never found again";
 }
 
 TEST_F(ReportScanTest, FindsAHeadingOnTheLastLineWithOrWithoutALineFeed) {
     open("a\nLast heading");
-    find_section(reader_, "Last heading");
+    find_section(reader_, {"Last heading", "test"});
     EXPECT_FALSE(reader_.at_end);
     EXPECT_EQ(reader_.line, "Last heading");
 
     open("a\r\n# Last heading\r\n");
-    find_section(reader_, "Last heading");
+    find_section(reader_, {"Last heading", "test"});
     EXPECT_FALSE(reader_.at_end);
 }
 
 TEST_F(ReportScanTest, EndOfFileEndsEverySearchAndRead) {
     open(lines_of({"1 2 3"}));
-    find_section(reader_, "missing");
+    find_section(reader_, {"missing", "test"});
     EXPECT_TRUE(reader_.at_end);
-    find_section(reader_, "1 2");
+    find_section(reader_, {"1 2", "test"});
     EXPECT_TRUE(reader_.at_end);
     double values[3] = {9, 9, 9};
     read_year_row(reader_, 3, values);
@@ -106,7 +106,8 @@ class DigitBlockTest : public ReportScanTest {
         ASSERT_TRUE(alloc_tables(data_));
     }
     void read_block(int column) {
-        read_digit_block(reader_, data_, column, {&data_.index_obs, &data_.index_pred});
+        YearTable* const tables[] = {&data_.index_obs, &data_.index_pred};
+        read_digit_block(reader_, data_, column, tables);
     }
     AssessmentData data_;
 };
@@ -145,6 +146,14 @@ TEST_F(DigitBlockTest, PassesOverYearsOutsideTheRun) {
         sum += data_.index_obs[y][0] + data_.index_obs[y][1];
     EXPECT_EQ(sum, 3.0);
     EXPECT_EQ(data_.index_obs[3][0], 3.0);
+}
+
+TEST_F(DigitBlockTest, AHugeYearIsOutsideARunThatStartsBeforeYearZero) {
+    data_.first_year = -1;
+    open(lines_of({"99999999999999999999 9 9", "9223372036854775807 9 9", "0 1 1"}));
+    read_block(0);
+    EXPECT_EQ(data_.index_obs[1][0], 1.0);
+    EXPECT_EQ(data_.index_obs[5][0], 0.0);
 }
 
 TEST_F(DigitBlockTest, TheSeekPassesOverLinesWithoutAToken) {

@@ -2,13 +2,24 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "util/stage_error.h"
 
 namespace scantelk {
 
+// How a run treats what the report lacked: say nothing, write the findings, or write them and
+// refuse to write a summary from a report that lacked anything.
+enum class ReportCheck { quiet, warn, strict };
+
+struct RunResult {
+    std::vector<std::string> findings;  // one line each, for standard error, before any error
+    StageResult error;
+};
+
 // Reads the input data file at `input_path` and its report, and writes the summary. The report
-// and summary paths are the input path with the extension ".rep" and ".tmp".
-StageResult run_scantelk(const std::string& input_path);
+// and summary paths are the input path with the extension ".rep" and ".tmp". A summary that
+// would replace the input data file or the report is not written.
+RunResult run_scantelk(const std::string& input_path, ReportCheck check = ReportCheck::quiet);
 
 }  // namespace scantelk

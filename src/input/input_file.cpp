@@ -65,13 +65,21 @@ class InputCursor {
     std::string_view line_;
 };
 
+// The sign and digits that the integer conversion reads from a token: the value as written.
+std::string_view integer_text(std::string_view token) {
+    std::size_t end = token.empty() || (token[0] != '+' && token[0] != '-') ? 0 : 1;
+    while (end < token.size() && token[end] >= '0' && token[end] <= '9')
+        ++end;
+    return token.substr(0, end);
+}
+
 // Converts an integer token and checks that it fits the 16-bit store without wrapping.
 StageResult convert_small_integer(const InputCursor& cursor, std::string_view token,
                                   std::int16_t& out) {
     const std::int64_t value = parse_integer(token);
     if (value < std::numeric_limits<std::int16_t>::min() ||
         value > std::numeric_limits<std::int16_t>::max()) {
-        return cursor.current_line_error("value " + std::to_string(value) +
+        return cursor.current_line_error("value " + std::string(integer_text(token)) +
                                          " is outside -32768 to 32767");
     }
     out = static_cast<std::int16_t>(value);
@@ -134,21 +142,29 @@ StageResult read_age_table(InputCursor& cursor, const AssessmentData& data, Year
     return std::nullopt;
 }
 
-StageResult skip_data_lines(InputCursor& cursor, std::int64_t count) {
-    for (std::int64_t n = 0; n < count; ++n) {
-        if (auto error = cursor.next_data_line("the index specifications")) return error;
-    }
-    return std::nullopt;
-}
+// A group of data lines that is counted off without being read.
+struct SkippedGroup {
+    std::int64_t lines;
+    const char* description;  // names the group in the message of a file that ends inside it
+};
 
 // The groups between the January-1 weights and the index specifications are not used.
 StageResult skip_unused_groups(InputCursor& cursor, const AssessmentData& data) {
     const std::int64_t fleet_years = std::int64_t{data.n_fleets} * data.n_years;
     const std::int64_t selectivity_lines = std::int64_t{data.n_sel_blocks} * (data.n_ages + 6);
-    const std::int64_t counts[] = {fleet_years, 1,           selectivity_lines, 6,
-                                   fleet_years, fleet_years, fleet_years};
-    for (const std::int64_t count : counts) {
-        if (auto error = skip_data_lines(cursor, count)) return error;
+    const SkippedGroup groups[] = {
+        {fleet_years, "the first group of fleet-by-year lines"},
+        {1, "the line after the first group of fleet-by-year lines"},
+        {selectivity_lines, "the selectivity block lines"},
+        {6, "the six lines after the selectivity block lines"},
+        {fleet_years, "the second group of fleet-by-year lines"},
+        {fleet_years, "the third group of fleet-by-year lines"},
+        {fleet_years, "the fourth group of fleet-by-year lines"},
+    };
+    for (const SkippedGroup& group : groups) {
+        for (std::int64_t n = 0; n < group.lines; ++n) {
+            if (auto error = cursor.next_data_line(group.description)) return error;
+        }
     }
     return std::nullopt;
 }

@@ -5,11 +5,31 @@
 namespace scantelk {
 namespace {
 
+// The eleven sections in the order they are read. Two searches look for the same heading.
+constexpr ReportSection kCatchSampleSizes{"Input and Estimated effective sample sizes",
+                                          "catch sample sizes"};
+constexpr ReportSection kDiscardSampleSizes{"Input and Estimated effective Discard sample sizes",
+                                            "discard sample sizes"};
+constexpr ReportSection kFleetCatch{"Observed and predicted total fleet catch", "fleet catch"};
+constexpr ReportSection kFleetDiscards{"Observed and predicted total fleet Discards",
+                                       "fleet discards"};
+constexpr ReportSection kIndexFits{"Index data", "index fits"};
+// The same heading as the first section: its next occurrence, after the index data.
+constexpr ReportSection kIndexSampleSizes{"Input and Estimated effective sample sizes",
+                                          "index sample sizes"};
+constexpr ReportSection kAverageF{"Average F", "average F"};
+constexpr ReportSection kStockNumbers{"Population Numbers", "stock numbers"};
+constexpr ReportSection kCatchProportions{"Proportions of catch", "catch proportions"};
+constexpr ReportSection kDiscardProportions{"Proportions of Discards", "discard proportions"};
+constexpr ReportSection kStockRecruitment{
+    "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)",
+    "spawning stock and recruitment"};
+
 // Sections 1 and 2: per fleet, a year row of input and effective sample size for every year,
 // then two lines that are passed over (after the last fleet too).
 void read_sample_size_section(ReportReader& reader, const AssessmentData& data,
-                              std::string_view heading, YearTable& table) {
-    find_section(reader, heading);
+                              const ReportSection& section, YearTable& table) {
+    find_section(reader, section);
     for (int f = 0; f < data.n_fleets; ++f) {
         const int input_column = 2 * f;  // the effective value follows it
         for (int y = 0; y < data.n_years; ++y)
@@ -21,8 +41,8 @@ void read_sample_size_section(ReportReader& reader, const AssessmentData& data,
 // Sections 3 and 4: per fleet, one line passed over, then a year row per year whose first value
 // (the observed total) is kept.
 void read_fleet_total_section(ReportReader& reader, const AssessmentData& data,
-                              std::string_view heading, YearTable& table) {
-    find_section(reader, heading);
+                              const ReportSection& section, YearTable& table) {
+    find_section(reader, section);
     for (int f = 0; f < data.n_fleets; ++f) {
         skip_lines(reader, 1);
         for (int y = 0; y < data.n_years; ++y)
@@ -31,11 +51,11 @@ void read_fleet_total_section(ReportReader& reader, const AssessmentData& data,
 }
 
 // Sections 5 and 6: the k-th year-led block after the heading belongs to the k-th used index.
-void read_index_section(ReportReader& reader, AssessmentData& data, std::string_view heading,
-                        std::initializer_list<YearTable*> tables) {
+void read_index_section(ReportReader& reader, AssessmentData& data, const ReportSection& section,
+                        std::span<YearTable* const> tables) {
     for (YearTable* table : tables)
         zero_year_table(*table, data.n_years, data.n_indices);
-    find_section(reader, heading);
+    find_section(reader, section);
     for (int i = 0; i < data.n_indices; ++i) {
         if (data.index_specs[static_cast<std::size_t>(i)].used()) {
             read_digit_block(reader, data, i, tables);
@@ -44,7 +64,7 @@ void read_index_section(ReportReader& reader, AssessmentData& data, std::string_
 }
 
 void read_average_f_section(ReportReader& reader, AssessmentData& data) {
-    find_section(reader, "Average F");
+    find_section(reader, kAverageF);
     skip_lines(reader, 2);
     for (int y = 0; y < data.n_years; ++y)
         read_year_row(reader, 3, data.avg_f[y]);
@@ -52,7 +72,7 @@ void read_average_f_section(ReportReader& reader, AssessmentData& data) {
 
 // The row of each year holds only the numbers at age; the first token is the first age's.
 void read_population_section(ReportReader& reader, AssessmentData& data) {
-    find_section(reader, "Population Numbers");
+    find_section(reader, kStockNumbers);
     for (int y = 0; y < data.n_years; ++y) {
         read_plain_row(reader, data.n_ages, data.stock_numbers[y]);
     }
@@ -61,14 +81,14 @@ void read_population_section(ReportReader& reader, AssessmentData& data) {
 // Sections 9 and 10: per fleet, one line, then two label rows per year. Nothing in them is kept,
 // so each row is consumed as the one line it is.
 void pass_proportions_section(ReportReader& reader, const AssessmentData& data,
-                              std::string_view heading) {
-    find_section(reader, heading);
+                              const ReportSection& section) {
+    find_section(reader, section);
     const long lines_per_fleet = 1 + 2L * count_of(data.n_years);
     skip_lines(reader, count_of(data.n_fleets) * lines_per_fleet);
 }
 
 void read_stock_recruit_section(ReportReader& reader, AssessmentData& data) {
-    find_section(reader, "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)");
+    find_section(reader, kStockRecruitment);
     skip_lines(reader, 1);
     for (std::size_t y = 0; y < data.ssb.size(); ++y) {
         double values[3];
@@ -81,31 +101,29 @@ void read_stock_recruit_section(ReportReader& reader, AssessmentData& data) {
 
 }  // namespace
 
-StageResult read_report_file(const std::string& path, AssessmentData& data) {
+StageResult read_report_file(const std::string& path, AssessmentData& data,
+                             std::vector<std::string>* findings) {
     ReportReader reader;
     if (!reader.lines.open(path.c_str())) {
         // The model's own wording: the same message as for the input data file.
         return StageError{"Unable to Open Telk Input Data File: " + path};
     }
-    read_sample_size_section(reader, data, "Input and Estimated effective sample sizes",
-                             data.catch_ess);
-    read_sample_size_section(reader, data, "Input and Estimated effective Discard sample sizes",
-                             data.discard_ess);
-    read_fleet_total_section(reader, data, "Observed and predicted total fleet catch",
-                             data.catch_by_fleet);
-    read_fleet_total_section(reader, data, "Observed and predicted total fleet Discards",
-                             data.discard_by_fleet);
-    read_index_section(reader, data, "Index data",
-                       {&data.index_obs, &data.index_pred, &data.index_resid});
-    // The same heading as the first section: its next occurrence, after the index data.
-    read_index_section(reader, data, "Input and Estimated effective sample sizes",
-                       {&data.index_input_ess, &data.index_eff_ess});
+    reader.findings = ReportFindings(path);
+    read_sample_size_section(reader, data, kCatchSampleSizes, data.catch_ess);
+    read_sample_size_section(reader, data, kDiscardSampleSizes, data.discard_ess);
+    read_fleet_total_section(reader, data, kFleetCatch, data.catch_by_fleet);
+    read_fleet_total_section(reader, data, kFleetDiscards, data.discard_by_fleet);
+    YearTable* const fit_tables[] = {&data.index_obs, &data.index_pred, &data.index_resid};
+    read_index_section(reader, data, kIndexFits, fit_tables);
+    YearTable* const sample_size_tables[] = {&data.index_input_ess, &data.index_eff_ess};
+    read_index_section(reader, data, kIndexSampleSizes, sample_size_tables);
     read_average_f_section(reader, data);
     read_population_section(reader, data);
-    pass_proportions_section(reader, data, "Proportions of catch");
-    pass_proportions_section(reader, data, "Proportions of Discards");
+    pass_proportions_section(reader, data, kCatchProportions);
+    pass_proportions_section(reader, data, kDiscardProportions);
     read_stock_recruit_section(reader, data);
     if (reader.lines.read_failed()) return StageError{"Unable to Read Telk Report File: " + path};
+    if (findings != nullptr) *findings = reader.findings.lines();
     return std::nullopt;
 }
 

@@ -9,8 +9,9 @@
 namespace scantelk {
 namespace {
 
-// Converts the next `count` tokens of `rest` into values; missing ones give 0.0.
-void take_values(std::string_view rest, int count, double* values) {
+// Converts the next `count` tokens of `rest` into values; missing ones give 0.0. Returns how
+// many tokens there were.
+int take_values(std::string_view rest, int count, double* values) {
     int j = 0;
     for (; j < count; ++j) {
         const std::string_view token = next_token(rest);
@@ -18,6 +19,57 @@ void take_values(std::string_view rest, int count, double* values) {
         values[j] = parse_decimal(token);
     }
     if (j < count) std::fill(values + j, values + count, 0.0);
+    return j;
+}
+
+// Reads a line that the current section needs; at end of file, notes that the file ended
+// inside a section whose heading was found.
+bool read_needed_line(ReportReader& reader) {
+    if (read_report_line(reader)) return true;
+    if (reader.in_section) {
+        reader.findings.file_ends_inside(reader.section, reader.lines.line_number());
+    }
+    return false;
+}
+
+void note_short_row(ReportReader& reader, int found, int expected) {
+    if (found < expected) reader.findings.short_row(reader.lines.line_number(), found, expected);
+}
+
+std::string_view leading_digits(std::string_view token) {
+    const auto digit_end =
+        std::find_if(token.begin(), token.end(), [](char c) { return c < '0' || c > '9'; });
+    return token.substr(0, static_cast<std::size_t>(digit_end - token.begin()));
+}
+
+// The table row of a year, when the year lies inside the run. The year is compared before
+// anything is subtracted, so no year text and no first year can overflow.
+bool row_of_year(std::string_view year_digits, const AssessmentData& data, int& row) {
+    const std::int64_t year = parse_leading_digits(year_digits);
+    const int last_year = data.first_year + data.n_years - 1;
+    if (year < data.first_year || year > last_year) return false;
+    row = static_cast<int>(year - data.first_year);
+    return true;
+}
+
+// One row of a digit-led block, the current line.
+void read_digit_row(ReportReader& reader, const AssessmentData& data, int column,
+                    std::span<YearTable* const> tables) {
+    std::string_view rest = reader.line;
+    const std::string_view year_digits = leading_digits(next_token(rest));
+    int row = 0;
+    if (!row_of_year(year_digits, data, row)) {
+        reader.findings.year_outside_run(reader.lines.line_number(), year_digits, data.first_year,
+                                         data.first_year + data.n_years - 1);
+        return;
+    }
+    int found = 0;
+    for (YearTable* table : tables) {
+        const std::string_view token = next_token(rest);
+        if (!token.empty()) ++found;
+        (*table)[row][column] = token.empty() ? 0.0 : parse_decimal(token);
+    }
+    note_short_row(reader, 1 + found, 1 + static_cast<int>(tables.size()));
 }
 
 }  // namespace
@@ -29,28 +81,42 @@ bool read_report_line(ReportReader& reader) {
     return false;
 }
 
-void find_section(ReportReader& reader, std::string_view heading) {
+void find_section(ReportReader& reader, const ReportSection& section) {
+    const long lines_before = reader.lines.line_number();
+    reader.section = section;
+    reader.in_section = false;
     while (read_report_line(reader)) {
-        if (reader.line.find(heading) != std::string_view::npos) return;
+        if (reader.line.find(section.heading) != std::string_view::npos) {
+            reader.in_section = true;
+            return;
+        }
     }
+    reader.findings.section_not_found(section, lines_before);
 }
 
 void skip_lines(ReportReader& reader, long count) {
     for (long n = 0; n < count; ++n) {
-        if (!read_report_line(reader)) return;
+        if (!read_needed_line(reader)) return;
     }
 }
 
 void read_year_row(ReportReader& reader, int count, double* values) {
-    read_report_line(reader);
+    if (!read_needed_line(reader)) {
+        std::fill(values, values + count, 0.0);
+        return;
+    }
     std::string_view rest = reader.line;
-    next_token(rest);  // the year label is not used
-    take_values(rest, count, values);
+    const int year_found = next_token(rest).empty() ? 0 : 1;  // the label itself is not used
+    const int found = take_values(rest, count, values);
+    note_short_row(reader, year_found + found, 1 + count);
 }
 
 void read_plain_row(ReportReader& reader, int count, double* values) {
-    read_report_line(reader);
-    take_values(reader.line, count, values);
+    if (!read_needed_line(reader)) {
+        std::fill(values, values + count, 0.0);
+        return;
+    }
+    note_short_row(reader, take_values(reader.line, count, values), count);
 }
 
 bool is_digit_led(std::string_view line) {
@@ -58,25 +124,23 @@ bool is_digit_led(std::string_view line) {
     return !token.empty() && token.front() >= '0' && token.front() <= '9';
 }
 
-void read_digit_block(ReportReader& reader, const AssessmentData& data, int column,
-                      std::initializer_list<YearTable*> tables) {
-    bool found = false;
-    while (!found && read_report_line(reader))
-        found = is_digit_led(reader.line);
-
-    double values[kMaxBlockTables];
-    const int count = static_cast<int>(std::min(tables.size(), kMaxBlockTables));
-    while (found) {
-        std::string_view rest = reader.line;
-        const std::int64_t row = parse_leading_digits(next_token(rest)) - data.first_year;
-        if (row >= 0 && row < data.n_years) {
-            take_values(rest, count, values);
-            for (int j = 0; j < count; ++j) {
-                (*tables.begin()[j])[static_cast<int>(row)][column] = values[j];
-            }
-        }
-        found = read_report_line(reader) && is_digit_led(reader.line);
+bool seek_digit_led_line(ReportReader& reader) {
+    while (read_needed_line(reader)) {
+        if (is_digit_led(reader.line)) return true;
     }
+    return false;
+}
+
+void read_digit_rows(ReportReader& reader, const AssessmentData& data, int column,
+                     std::span<YearTable* const> tables) {
+    do {
+        read_digit_row(reader, data, column, tables);
+    } while (read_report_line(reader) && is_digit_led(reader.line));
+}
+
+void read_digit_block(ReportReader& reader, const AssessmentData& data, int column,
+                      std::span<YearTable* const> tables) {
+    if (seek_digit_led_line(reader)) read_digit_rows(reader, data, column, tables);
 }
 
 }  // namespace scantelk
