@@ -212,7 +212,8 @@ class ReportFindingsTest : public ReportFileTest {
     std::string row_warning(int line, const std::string& text) const {
         return path_ + ":" + std::to_string(line) + ": warning: " + text;
     }
-    Lines not_found_from(int first_section, int after_line) const {
+    // The not-found lines of every search from the one numbered `first` (from 0) on.
+    Lines not_found_from(std::size_t first, int after_line) const {
         static const char* const searches[] = {
             "\"Input and Estimated effective sample sizes\" (catch sample sizes)",
             "\"Input and Estimated effective Discard sample sizes\" (discard sample sizes)",
@@ -228,8 +229,8 @@ class ReportFindingsTest : public ReportFileTest {
             "(spawning stock and recruitment)",
         };
         Lines lines;
-        for (int s = first_section; s <= 11; ++s) {
-            lines.push_back(warning("section " + std::string(searches[s - 1]) +
+        for (std::size_t s = first; s < std::size(searches); ++s) {
+            lines.push_back(warning("section " + std::string(searches[s]) +
                                     " not found after line " + std::to_string(after_line)));
         }
         return lines;
@@ -239,8 +240,8 @@ class ReportFindingsTest : public ReportFileTest {
 TEST_F(ReportFindingsTest, EveryHeadingSearchThatReachesTheEndIsNamed) {
     dimension(1, 1, 1, {});
     EXPECT_EQ(findings_of({"Input and Estimated effective sample sizes", "2000 1 2", "a", "b"}),
-              not_found_from(2, 4));
-    EXPECT_EQ(findings_of({}), not_found_from(1, 0));
+              not_found_from(1, 4));
+    EXPECT_EQ(findings_of({}), not_found_from(0, 0));
 }
 
 TEST_F(ReportFindingsTest, AFileEndingInsideAFoundSectionIsNamedOnce) {
@@ -248,11 +249,11 @@ TEST_F(ReportFindingsTest, AFileEndingInsideAFoundSectionIsNamedOnce) {
     EXPECT_EQ(findings_of({"Input and Estimated effective sample sizes", "2000 1 2"}),
               Lines{warning("file ends at line 2 inside section \"Input and Estimated effective "
                             "sample sizes\" (catch sample sizes)")} +
-                  not_found_from(2, 2));
+                  not_found_from(1, 2));
 
     dimension(1, 1, 1, {1});
     EXPECT_EQ(findings_of(sections_before(5) + Lines{"Index data", "2000 1 2 3"}),
-              not_found_from(6, 16))
+              not_found_from(5, 16))
         << "an index block may end with the file";
 }
 
@@ -314,7 +315,7 @@ TEST_F(ReportFindingsTest, RowsOutsideTheRunAreNamedAndRowFindingsStopAtTwenty) 
     ASSERT_EQ(findings.size(), 20u + 6u + 1u);
     EXPECT_EQ(findings[0], row_warning(16, "year 01999 is outside 2000-2000; row passed over"));
     EXPECT_EQ(findings[19], row_warning(35, "year 2001 is outside 2000-2000; row passed over"));
-    EXPECT_EQ(findings[20], not_found_from(6, 40).front());
+    EXPECT_EQ(findings[20], not_found_from(5, 40).front());
     EXPECT_EQ(findings.back(), warning("5 more row warnings not shown"));
 }
 
