@@ -34,7 +34,7 @@ class _Lines:
         return ValueError(f"{self.path} line {line}: {message}")
 
     def take(self, count: int, where: str) -> list[str]:
-        """The next `count` lines; `where` tells what the file ends before when it is short."""
+        """The next `count` lines; `where` ends the message when the file is too short."""
         if self.at + count > len(self.text):
             raise self.error(len(self.text) + 1, f"the file ends {where}")
         self.at += count

@@ -41,7 +41,7 @@ read_scantelk <- function(path) {
   structure(x, class = "scantelk")
 }
 
-# The file's lines and the number of those already read.
+# The file's lines and how many of them have been read; each reader below moves `at` on.
 summary_lines <- function(path) {
   lines <- new.env(parent = emptyenv())
   lines$path <- path
@@ -54,7 +54,7 @@ fail <- function(lines, line, message) {
   stop(sprintf("%s line %d: %s", lines$path, line, message), call. = FALSE)
 }
 
-# The next `n` lines; `where` tells what the file ends before when it is too short.
+# The next `n` lines; `where` ends the message when the file is too short for them.
 take_lines <- function(lines, n, where) {
   if (lines$at + n > length(lines$text)) {
     fail(lines, length(lines$text) + 1L, paste("the file ends", where))
@@ -136,7 +136,7 @@ read_index_spec <- function(lines, n_indices) {
 print.scantelk <- function(x, ...) {
   d <- x$dims
   cat(sprintf("scantelk summary \"%s\"\n", x$title))
-  cat(sprintf("%d years from %d; %d ages, %d fleets, %d indices (%d used)\n", d[["n_years"]],
+  cat(sprintf("years: %d from %d; ages: %d; fleets: %d; indices: %d (%d used)\n", d[["n_years"]],
               d[["first_year"]], d[["n_ages"]], d[["n_fleets"]], d[["n_indices"]],
               sum(x$index_spec$used)))
   tables <- paste(setdiff(names(x), c("title", "years", "dims")), collapse = ", ")

@@ -1,25 +1,22 @@
-# The bundled copy of the repository's golden tests/golden/tiny.tmp.
+# The bundled copy of the repository's tests/golden/tiny.tmp.
 tiny_path <- function() system.file("extdata", "tiny.tmp", package = "scantelk")
 
-# Files of the repository. Skipped where the environment does not name it, as when the
-# package is checked on its own; CTest and .ci/run name it.
+# A file of the repository; skipped when the package is checked without it.
 repo_file <- function(...) {
-  source_dir <- Sys.getenv("SCANTELK_SOURCE_DIR")
-  skip_if(source_dir == "", "SCANTELK_SOURCE_DIR is not set")
-  file.path(source_dir, ...)
+  skip_if(Sys.getenv("SCANTELK_SOURCE_DIR") == "", "SCANTELK_SOURCE_DIR is not set")
+  file.path(Sys.getenv("SCANTELK_SOURCE_DIR"), ...)
 }
 
 # A run of 4 years and 3 ages from scripts/make_run.py, its input data file's lines changed by
 # `edit`, summarised by the scantelk that SCANTELK_BINARY names and read back.
 make_run <- function(..., edit = identity) {
-  binary <- Sys.getenv("SCANTELK_BINARY")
-  skip_if(binary == "", "SCANTELK_BINARY is not set")
+  skip_if(Sys.getenv("SCANTELK_BINARY") == "", "SCANTELK_BINARY is not set")
   base <- tempfile("run")
   arguments <- c(repo_file("scripts", "make_run.py"), base, "--years", "4", "--ages", "3", ...)
   expect_equal(system2(Sys.getenv("SCANTELK_PYTHON", "python3"), shQuote(arguments)), 0)
   dat <- paste0(base, ".dat")
   writeLines(edit(readLines(dat)), dat)
-  expect_equal(system2(binary, shQuote(dat)), 0)
+  expect_equal(system2(Sys.getenv("SCANTELK_BINARY"), shQuote(dat)), 0)
   read_scantelk(paste0(base, ".tmp"))
 }
 
