@@ -6,6 +6,11 @@ as.data.frame.scantelk <- function(x, row.names = NULL, optional = FALSE, ...) {
 
 # One row per value, ordered as the file holds them: by row label, then kind, then year.
 long_block <- function(block, values) {
+  # R keeps no labels for an empty dimension (no years, no used index): nothing to lay out.
+  if (length(values) == 0) {
+    return(data.frame(block = character(), row = character(), kind = character(),
+                      year = integer(), value = numeric()))
+  }
   labels <- if (is.null(dim(values))) list(year = names(values)) else dimnames(values)
   # expand.grid varies its first argument fastest, and year must change fastest.
   grid <- expand.grid(rev(labels), KEEP.OUT.ATTRS = FALSE, stringsAsFactors = FALSE)
@@ -27,7 +32,8 @@ scantelk_compare <- function(runs) {
   long <- lapply(names(runs), function(name) {
     run <- runs[[name]]
     if (is.character(run)) run <- read_scantelk(run)
-    cbind(run = name, as.data.frame(run))
+    long <- as.data.frame(run)
+    data.frame(run = rep(name, nrow(long)), long)
   })
   do.call(rbind, long)
 }

@@ -50,7 +50,7 @@ plot.scantelk <- function(x, col = scantelk_colours, pch = 16, lwd = 1.5, ...) {
 
 plot_compare <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, ...) {
   long <- scantelk_compare(runs)
-  names <- unique(long$run)
+  names <- names(runs)
   col <- rep_len(col, length(names))
   old <- par(mfrow = c(1, 3), mar = c(3, 4, 2, 1), mgp = c(2, 0.7, 0))
   on.exit(par(old))

@@ -35,6 +35,14 @@ test_that("a run without indices has empty index tables", {
   expect_equal(dim(run$index_fit), c(0L, 3L, 4L))
 })
 
+test_that("a run without years compares and plots, with an empty long form", {
+  run <- make_run("--years", "0")
+  expect_equal(dim(scantelk_compare(list(run = run))), c(0L, 6L))
+  png(tempfile(fileext = ".png"))
+  expect_no_error(plot_compare(list(run = run)))
+  dev.off()
+})
+
 test_that("a use flag of -1 before a used index counts as used", {
   run <- make_run("--indices", "3", "--unused", "1",
                   edit = function(dat) sub("^1 0 1 ", "-1 0 1 ", dat))
