@@ -89,9 +89,9 @@ def read(path: PathLike) -> dict[str, Any]:
                               SAMPLE_SIZES, years)
     run["discard_ess"] = _kinds(lines, "Discard - Input & Effective Sample Size", fleets,
                                 SAMPLE_SIZES, years)
-    spec = run["index_spec"] = _index_spec(lines, dims["n_indices"])
+    index_spec = run["index_spec"] = _index_spec(lines, dims["n_indices"])
     # Only used indices have lines; each keeps its number among all indices as its label.
-    used = ("index", spec["index"][spec["used"]].tolist())
+    used = ("index", index_spec["index"][index_spec["used"]].tolist())
     run["index_fit"] = _kinds(lines, "Index Observed, Predicted, Standardized Residual", used,
                               ["observed", "predicted", "std_residual"], years)
     run["index_ess"] = _kinds(lines, "Index Input & Effective Sample Size", used,
@@ -140,7 +140,7 @@ def _index_spec(lines: _Lines, n_indices: int) -> pd.DataFrame:
     if labels != [f"INDEX-{i:02d}" for i in range(1, n_indices + 1)]:
         raise lines.error(lines.at, f"expected the labels of {n_indices} indices")
     values = lines.values("Index Specification", 7, n_indices).astype(int)
-    spec = pd.DataFrame(values.T, columns=[f"value{k}" for k in range(1, 7)] + ["use"])
-    spec.insert(0, "index", range(1, n_indices + 1))
-    spec["used"] = spec["use"] != 0
-    return spec
+    index_spec = pd.DataFrame(values.T, columns=[f"value{k}" for k in range(1, 7)] + ["use"])
+    index_spec.insert(0, "index", range(1, n_indices + 1))
+    index_spec["used"] = index_spec["use"] != 0
+    return index_spec

@@ -128,9 +128,9 @@ read_index_spec <- function(lines, n_indices) {
   values <- read_values(lines, "Index Specification", 7L, n_indices)
   columns <- matrix(as.integer(t(values)), ncol = 7,
                     dimnames = list(NULL, c(paste0("value", 1:6), "use")))
-  spec <- data.frame(index = seq_len(n_indices), columns)
-  spec$used <- spec$use != 0L
-  spec
+  index_spec <- data.frame(index = seq_len(n_indices), columns)
+  index_spec$used <- index_spec$use != 0L
+  index_spec
 }
 
 print.scantelk <- function(x, ...) {
