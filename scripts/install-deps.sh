@@ -5,6 +5,8 @@
 set -euo pipefail
 
 packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev)
+# The R and Python readers (r/, python/) and their tests.
+packages+=(r-base-core r-cran-testthat python3-pandas python3-pytest python3-matplotlib)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64)
 fi

@@ -1,0 +1,73 @@
+import math
+import re
+
+import pytest
+
+import scantelk
+from conftest import REPO, golden
+
+
+# (1) A golden summary read back against the .dat and .rep it comes from. The long form test
+# compares every value of all golden summaries with the R reader's.
+
+def test_haddock_values_stand_at_their_age_and_year_and_recruits_at_their_own_year():
+    run = scantelk.read(golden("haddock"))
+    dat = (REPO / "examples" / "haddock.dat").read_text().splitlines()
+    first = next(n for n, line in enumerate(dat) if line.startswith("# Natural Mortality"))
+    assert run["natural_mortality"][1983].tolist() == [float(v) for v in dat[first + 2].split()]
+    # The report's last 40 lines: year, SSB, observed and predicted recruits of the next year.
+    rep = [line.split() for line in (REPO / "examples" / "haddock.rep").read_text().splitlines()]
+    assert run["recruitment"].loc["predicted"].to_dict() == {
+        int(year) + 1: float(predicted) for year, _, _, predicted in rep[-40:]}
+    # The generator's recruits are the following year's stock numbers at the first age.
+    later = slice(1983, 2021)
+    assert run["recruitment"].loc["predicted", later].tolist() == \
+        run["stock_numbers"].loc[1, later].tolist()
+
+
+# (2) Runs made by scantelk from scripts/make_run.py.
+
+def test_a_run_without_indices_has_empty_index_tables(make_run):
+    run = make_run("--indices", "0")
+    assert run["index_spec"].empty and run["index_fit"].shape == (0, 4)
+
+
+def test_a_use_flag_of_minus_one_before_a_used_index_counts_as_used(make_run):
+    run = make_run("--indices", "3", "--unused", "1",
+                   edit=lambda dat: re.sub(r"(?m)^1 0 1 ", "-1 0 1 ", dat))
+    assert run["index_spec"]["use"].tolist() == [-1, 0, 1]
+    assert run["index_fit"].index.unique("index").tolist() == [1, 3]
+
+
+def test_a_title_equal_to_a_block_heading_is_read_as_the_title_only(make_run):
+    run = make_run("--title", "Natural Mortality")
+    assert run["title"] == "Natural Mortality"
+    assert run["natural_mortality"][1980].tolist() == [0.2, 0.2, 0.2]
+
+
+def test_overflowing_values_give_inf_and_a_hand_written_nan_gives_nan(make_run, tmp_path):
+    overflow = r"(# Natural Mortality.*\n)\S+(.*\n)\S+"
+    run = make_run(edit=lambda dat: re.sub(overflow, r"\g<1>1e999\g<2>-1e999", dat, count=1))
+    assert run["natural_mortality"].loc[1, [1980, 1981]].tolist() == [math.inf, -math.inf]
+    edited = tmp_path / "nan.tmp"
+    edited.write_bytes(golden("tiny").read_bytes().replace(b"2.000000E-001", b"NaN", 1))
+    assert math.isnan(scantelk.read(edited)["natural_mortality"].loc[1, 2000])
+
+
+# (3) A damaged summary names the file and the line.
+
+@pytest.mark.parametrize("number, text, message", [
+    (2, "2  2000  2  1", "line 2: expected five integers"),
+    (6, "Maturty", 'line 6: expected the heading "Maturity"'),
+    (7, "5.000000E-001", "line 7: expected 2 values, found 1"),
+    (8, "x 1", 'line 8: "x" is not a number'),
+    (34, None, 'line 34: the file ends inside the block "Index Specification"'),
+    (56, "extra", "line 56: expected the end of the file"),
+])
+def test_a_damaged_summary_raises_with_its_file_and_line(tmp_path, number, text, message):
+    lines = golden("tiny").read_text().splitlines()
+    lines = lines[:number - 1] + ([] if text is None else [text] + lines[number:])
+    path = tmp_path / "damaged.tmp"
+    path.write_text("\n".join(lines) + "\n")
+    with pytest.raises(ValueError, match=re.escape(f"{path} {message}")):
+        scantelk.read(path)

@@ -1,0 +1,86 @@
+# Colours that stay apart for readers with colour vision deficiency (Okabe and Ito).
+scantelk_colours <- c("#000000", "#0072B2", "#D55E00", "#009E73", "#CC79A7", "#E69F00",
+                      "#56B4E9")
+
+plot.scantelk <- function(x, col = scantelk_colours, pch = 16, lwd = 1.5, ...) {
+  old <- par(mar = c(3, 4, 2, 1), mgp = c(2, 0.7, 0))
+  on.exit({
+    par(old)
+    layout(1)
+  })
+  # Left column: stock, recruits, F over the years; right: index fits with residuals below.
+  layout(matrix(c(1, 4, 2, 4, 3, 5), nrow = 3, byrow = TRUE))
+  years <- x$years
+
+  open_panel(years, x$ssb, "Spawning stock biomass", "SSB", ...)
+  lines(years, x$ssb, col = col[1], lwd = lwd)
+
+  recruits <- x$recruitment
+  recruit_years <- as.integer(colnames(recruits))
+  open_panel(recruit_years, recruits, "Recruitment", "Recruits", ...)
+  points(recruit_years, recruits["observed", ], col = col[1], pch = pch)
+  lines(recruit_years, recruits["predicted", ], col = col[2], lwd = lwd)
+  legend("topright", c("observed", "predicted"), col = col[1:2], pch = c(pch, NA),
+         lty = c(NA, 1), bty = "n", cex = 0.8)
+
+  open_panel(years, x$average_f, "Average F", "F", ...)
+  for (k in 1:3) lines(years, x$average_f[k, ], col = col[k], lty = k, lwd = lwd)
+  legend("topright", paste("column", 1:3), col = col[1:3], lty = 1:3, bty = "n", cex = 0.8)
+
+  fits <- x$index_fit
+  indices <- dimnames(fits)$index
+  index_col <- rep_len(col, length(indices))
+  open_panel(years, fits[, c("observed", "predicted"), ], "Index fits", "Index", ...)
+  for (i in seq_along(indices)) {
+    points(years, fits[i, "observed", ], col = index_col[i], pch = pch)
+    lines(years, fits[i, "predicted", ], col = index_col[i], lwd = lwd)
+  }
+  if (length(indices) > 0) {
+    legend("topright", paste("index", indices), col = index_col, lty = 1, pch = pch,
+           bty = "n", cex = 0.8)
+  }
+
+  open_panel(years, fits[, "std_residual", ], "Standardized residuals", "Residual", ...)
+  abline(h = 0, col = "grey")
+  for (i in seq_along(indices)) {
+    points(years, fits[i, "std_residual", ], col = index_col[i], pch = pch)
+  }
+  invisible(x)
+}
+
+plot_compare <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, ...) {
+  long <- scantelk_compare(runs)
+  names <- names(runs)
+  col <- rep_len(col, length(names))
+  old <- par(mfrow = c(1, 3), mar = c(3, 4, 2, 1), mgp = c(2, 0.7, 0))
+  on.exit(par(old))
+  recruits <- long$block == "recruitment" & long$kind == "predicted"
+  f <- long$block == "average_f" & long$row == as.character(f_column)
+  compare_panel(long[long$block == "ssb", ], names, col, lwd, "Spawning stock biomass",
+                "SSB", ...)
+  legend("topright", names, col = col, lty = 1, lwd = lwd, bty = "n", cex = 0.8)
+  compare_panel(long[recruits, ], names, col, lwd, "Recruitment (predicted)", "Recruits", ...)
+  compare_panel(long[f, ], names, col, lwd, paste("Average F, column", f_column), "F", ...)
+  invisible(long)
+}
+
+# One line per run, from rows of the long form.
+compare_panel <- function(long, names, col, lwd, main, ylab, ...) {
+  open_panel(long$year, long$value, main, ylab, ...)
+  for (k in seq_along(names)) {
+    run <- long[long$run == names[k], ]
+    lines(run$year, run$value, col = col[k], lwd = lwd)
+  }
+}
+
+# An empty panel whose axes span every finite value and zero, so that an infinite value or a
+# run without years still draws.
+open_panel <- function(x, y, main, ylab, ...) {
+  plot(finite_range(x), finite_range(c(0, y)), type = "n", main = main, xlab = "Year",
+       ylab = ylab, ...)
+}
+
+finite_range <- function(values) {
+  values <- values[is.finite(values)]
+  if (length(values) == 0) c(0, 1) else range(values)
+}

@@ -1,0 +1,4 @@
+library(testthat)
+library(scantelk)
+
+test_check("scantelk")

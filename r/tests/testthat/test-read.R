@@ -1,0 +1,86 @@
+# (1) Golden summaries read back against the .dat and .rep they come from.
+
+test_that("every value of the tiny summary is the one tiny.dat and tiny.rep give", {
+  run <- read_scantelk(tiny_path())
+  expect_equal(unlist(run$index_spec[, -1]), c(value1 = 2, value2 = 1, value3 = 2, value4 = 1,
+                                                value5 = 1, value6 = 2, use = 1, used = TRUE))
+  expect_equal(as.data.frame(run)$value, c(
+    0.2, 0.2, 0.2, 0.2, 0.5, 0.5, 1, 1, 0.25, 0.25, 0.75, 0.75, 0.2, 0.2, 0.7, 0.7, 0.22, 0.22,
+    0.73, 0.73, 1500, 1250.5, 0, 0, 100, 100, 87.4, 112.9, 0, 0, 0, 0, 3.5, 4.25, 3.62, 4.01,
+    -0.15, 0.28, 50, 50, 41.3, 65, 0.31, 0.28, 0.29, 0.27, 0.3, 0.26, 12000, 13500, 8000, 8400,
+    9500.25, 9810, 13500, 11000, 13210.7, 11820.3))
+  expect_output(print(run), "years: 2 from 2000; ages: 2; fleets: 1; indices: 1 (1 used)",
+                fixed = TRUE)
+})
+
+test_that("haddock's values stand at their age and year; recruits at their own year", {
+  run <- read_scantelk(repo_file("tests", "golden", "haddock.tmp"))
+  dat <- readLines(repo_file("examples", "haddock.dat"))
+  by_year <- read.table(text = dat[grep("^# Natural Mortality", dat) + 1:40])
+  expect_equal(unname(run$natural_mortality), unname(t(as.matrix(by_year))))
+  expect_equal(dimnames(run$stock_numbers), list(age = as.character(1:10),
+                                                 year = as.character(1982:2021)))
+  # The report's last 40 lines: year, SSB, observed and predicted recruits of the next year.
+  last <- read.table(text = tail(readLines(repo_file("examples", "haddock.rep")), 40))
+  expect_equal(run$recruitment["predicted", ], setNames(last$V4, last$V1 + 1))
+  # The generator's recruits are the following year's stock numbers at the first age.
+  expect_equal(run$recruitment["predicted", 1:39], run$stock_numbers["1", -1])
+})
+
+# (2) Runs made by scantelk from scripts/make_run.py.
+
+test_that("a run without indices has empty index tables", {
+  run <- make_run("--indices", "0")
+  expect_equal(nrow(run$index_spec), 0)
+  expect_equal(dim(run$index_fit), c(0L, 3L, 4L))
+})
+
+test_that("a run without years compares and plots, with an empty long form", {
+  run <- make_run("--years", "0")
+  expect_equal(dim(scantelk_compare(list(run = run))), c(0L, 6L))
+  png(tempfile(fileext = ".png"))
+  expect_no_error(plot_compare(list(run = run)))
+  dev.off()
+})
+
+test_that("a use flag of -1 before a used index counts as used", {
+  run <- make_run("--indices", "3", "--unused", "1",
+                  edit = function(dat) sub("^1 0 1 ", "-1 0 1 ", dat))
+  expect_equal(run$index_spec$use, c(-1L, 0L, 1L))
+  expect_equal(dimnames(run$index_fit)$index, c("1", "3"))
+})
+
+test_that("a title equal to a block heading is read as the title only", {
+  run <- make_run("--title", "Natural Mortality")
+  expect_equal(run$title, "Natural Mortality")
+  expect_equal(run$natural_mortality[, 1], c(`1` = 0.2, `2` = 0.2, `3` = 0.2))
+})
+
+test_that("overflowing values give Inf and -Inf; a hand-written NaN gives NaN", {
+  run <- make_run(edit = function(dat) {
+    at <- grep("^# Natural Mortality", dat) + 1:2
+    replace(dat, at, paste(c("1e999", "-1e999"), sub("^[^ ]+ ", "", dat[at])))
+  })
+  expect_equal(unname(run$natural_mortality[1, 1:2]), c(Inf, -Inf))
+  text <- readLines(tiny_path())
+  nan <- write_summary(replace(text, 4, sub("^[^ ]+", "NaN", text[4])))
+  expect_identical(read_scantelk(nan)$natural_mortality[1, ], c(`2000` = NaN, `2001` = 0.2))
+})
+
+# (3) A damaged summary names the file and the line.
+
+test_that("a damaged summary stops with its file and line", {
+  text <- readLines(tiny_path())
+  damaged <- list(
+    "line 2: expected five integers" = replace(text, 2, "2  2000  2  1"),
+    "line 6: expected the heading \"Maturity\"" = replace(text, 6, "Maturty"),
+    "line 7: expected 2 values, found 1" = replace(text, 7, "5.000000E-001"),
+    "line 8: \"x\" is not a number" = replace(text, 8, "x 1"),
+    "line 34: the file ends inside the block \"Index Specification\"" = text[1:33],
+    "line 56: expected the end of the file" = c(text, "extra")
+  )
+  for (expected in names(damaged)) {
+    path <- write_summary(damaged[[expected]])
+    expect_error(read_scantelk(path), paste(path, expected), fixed = TRUE)
+  }
+})
