@@ -4,7 +4,8 @@
 #   --windows  also the mingw-w64 cross compiler and wine, for the Windows build and its check
 set -euo pipefail
 
-packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev)
+packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev
+  lintian)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64)
 fi
