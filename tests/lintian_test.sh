@@ -10,5 +10,6 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
 deb=$(ls "$work"/package/*.deb)
 # lintian's complaint about running as root is not about the package.
-lintian --display-info --fail-on error,warning --tag-display-limit 0 "$deb" 2> >(grep -v 'root privileges' >&2)
+lintian --display-info --fail-on error,warning --tag-display-limit 0 "$deb" \
+  2> >(grep -v 'root privileges' >&2)
 echo "lintian: $(basename "$deb") has no error or warning"
