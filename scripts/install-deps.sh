@@ -4,7 +4,8 @@
 #   --windows  also the mingw-w64 cross compiler and wine, for the Windows build and its check
 set -euo pipefail
 
-packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev)
+packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev
+  lintian)
 # The R and Python readers (r/, python/) and their tests.
 packages+=(r-base-core r-cran-testthat python3-pandas python3-pytest python3-matplotlib)
 if [ "${1:-}" = "--windows" ]; then

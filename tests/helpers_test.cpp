@@ -144,6 +144,22 @@ TEST(MatMultiply, MultipliesRowPointerTables) {
     EXPECT_EQ(r[1][1], 5.0) << "no rows or no columns write nothing";
 }
 
+TEST(MatMultiply, RoundsEachProductBeforeItIsAdded) {
+    // (1 + 2^-27)(1 - 2^-27) = 1 - 2^-54 rounds to 1, so the sum is exactly 0. A fused
+    // multiply-add keeps the product unrounded and leaves -2^-54 instead.
+    YearTable row, column, product;
+    ASSERT_TRUE(alloc_year_table(row, 1, 2));
+    ASSERT_TRUE(alloc_year_table(column, 2, 1));
+    ASSERT_TRUE(alloc_year_table(product, 1, 1));
+    const double tiny = std::ldexp(1.0, -27);
+    row[0][0] = 1.0;
+    row[0][1] = 1.0 + tiny;
+    column[0][0] = -1.0;
+    column[1][0] = 1.0 - tiny;
+    mat_multiply(1, 2, 1, row.row_pointers(), column.row_pointers(), product.row_pointers());
+    EXPECT_EQ(product[0][0], 0.0);
+}
+
 TEST(SortAscending, IsAStableExchangeSortWithNaNLast) {
     std::vector<double> v = {2.0, -1.0, 2.0, 0.5};
     sort_ascending(4, v.data());
