@@ -1,15 +1,19 @@
-// Fuzz target: runs the whole pipeline on an input data file and a report made from one input.
-// The bytes before the first NUL are the input data file, the bytes after it the report.
+// Fuzz target: runs the whole pipeline on an input data file and a report made from one input,
+// then checks what the run left behind. The bytes before the first separator line "@@report@@"
+// are the input data file, the bytes after it the report; without the separator there is no
+// report. Either file may hold any byte, NUL included.
 #include <stdlib.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "driver/run.h"
+#include "store/assessment_data.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define SCANTELK_ADDRESS_SANITIZER 1
@@ -20,15 +24,24 @@
 #endif
 
 #ifdef SCANTELK_ADDRESS_SANITIZER
-// Tables come from zero-filled memory that costs nothing until it is written, but the address
-// sanitizer writes shadow memory for every allocated byte. Give the fuzzer a machine with little
-// memory instead: a large table cannot be had and the run must stop with its one-line message.
+// Sanitizer settings that let the fuzzer's peak memory limit (-rss_limit_mb) measure the program:
+// - max_allocation_size_mb=128, allocator_may_return_null=1: a declared table is zero-filled
+//   memory that costs nothing until written, but the sanitizer writes one shadow byte per eight
+//   bytes while it allocates it, so the 8 GB tables that a few bytes can declare would cost 1 GB
+//   each for no fault of the program. A table over 128 MB cannot be had here, and the run must
+//   stop with its one-line message. The index tables that an input of 64 KB carries through to
+//   the report (about 120 MB at most) still fit, and the cap stays below the peak memory limit,
+//   which libFuzzer also applies to a single allocation.
+// - quarantine_size_mb=32: freed blocks wait there to catch a use after free; every run frees a
+//   few 1 MB buffers, and the default 256 MB would fill with them.
 extern "C" const char* __asan_default_options() {
-    return "allocator_may_return_null=1:max_allocation_size_mb=256";
+    return "allocator_may_return_null=1:max_allocation_size_mb=128:quarantine_size_mb=32";
 }
 #endif
 
 namespace {
+
+constexpr std::string_view kReportSeparator = "@@report@@\n";
 
 // A private folder for the three files, made once per process and removed at exit. A plain
 // array, so that it still exists when the exit handler runs.
@@ -46,28 +59,67 @@ const char* work_folder() {
     return folder;
 }
 
-void write_bytes(const std::string& path, const std::uint8_t* data, std::size_t size) {
+void write_bytes(const std::string& path, std::string_view bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        std::abort();
+    }
     std::fclose(file);
+}
+
+// The number of line feeds in a file, read in blocks; -1 when there is no such file.
+long count_line_feeds(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return -1;
+    static char block[1 << 16];
+    long count = 0;
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
+        count += std::count(block, block + got, '\n');
+    std::fclose(file);
+    return count;
+}
+
+// Title, dimension line, sixteen headings, the eight lines of the index specification block and
+// the six lines of average F, spawning stock and recruitment; then the lines per age, fleet and
+// used index.
+long expected_summary_lines(const scantelk::AssessmentData& data) {
+    const long used = std::count_if(data.index_specs.begin(), data.index_specs.end(),
+                                    [](const scantelk::IndexSpec& spec) { return spec.used(); });
+    return 32 + 6L * scantelk::count_of(data.n_ages) + 6L * scantelk::count_of(data.n_fleets) +
+           5 * used;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::size_t split = 0;
-    while (split < size && data[split] != 0)
-        ++split;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(bytes), size);
+    const std::size_t split = input.find(kReportSeparator);
     const std::string base = std::string(work_folder()) + "/run";
-    write_bytes(base + ".dat", data, split);
-    if (split < size) {
-        write_bytes(base + ".rep", data + split + 1, size - split - 1);
+    write_bytes(base + ".dat", input.substr(0, split));
+    if (split != std::string_view::npos) {
+        write_bytes(base + ".rep", input.substr(split + kReportSeparator.size()));
     } else {
         std::remove((base + ".rep").c_str());
     }
     std::remove((base + ".tmp").c_str());
-    // A failed stage comes back as an error; nothing may end the process.
-    (void)scantelk::run_scantelk(base + ".dat");
+
+    // A failed stage comes back as an error; nothing may end the process. The findings are
+    // collected as --warn collects them, so that their code is fuzzed too.
+    scantelk::AssessmentData data;
+    const scantelk::StageResult error =
+        scantelk::run_scantelk(base + ".dat", data, scantelk::ReportCheck::warn).error;
+
+    // A failed write (exit status -1) stops part-way through the summary by its nature; any other
+    // failure leaves no summary, and a success one of the length its dimensions give.
+    if (error && error->exit_status != 1) return 0;
+    const long expected = error ? -1 : expected_summary_lines(data);
+    const long found = count_line_feeds(base + ".tmp");
+    if (found != expected) {
+        std::fprintf(stderr, "scantelk_fuzz: %s: summary of %ld lines, expected %ld (-1: none)\n",
+                     error ? error->message.c_str() : "success", found, expected);
+        std::abort();
+    }
     return 0;
 }

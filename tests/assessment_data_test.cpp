@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "test_support.h"
 
 namespace scantelk {
@@ -53,6 +55,14 @@ TEST(YearTable, ZeroingNeverReachesPastTheTable) {
     table[1][1] = 7.0;
     zero_year_table(table, 30, 30);
     EXPECT_EQ(table[1][1], 0.0);
+}
+
+TEST(YearTable, ZeroingClearsCellsWrittenThroughTheRowPointers) {
+    YearTable table;
+    ASSERT_TRUE(alloc_year_table(table, 2, 2));
+    table.row_pointers()[1][1] = 4.0;
+    zero_year_table(table, 2, 2);
+    EXPECT_EQ(std::as_const(table)[1][1], 0.0);
 }
 
 TEST(AllocTables, SizesEveryTableFromTheDimensions) {

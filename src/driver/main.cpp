@@ -4,6 +4,7 @@
 #include <new>
 
 #include "driver/run.h"
+#include "store/assessment_data.h"
 
 namespace {
 
@@ -72,7 +73,8 @@ int print_text(const char* text) {
 
 int run(const char* path, scantelk::ReportCheck check) {
     try {
-        const scantelk::RunResult result = scantelk::run_scantelk(path, check);
+        scantelk::AssessmentData data;
+        const scantelk::RunResult result = scantelk::run_scantelk(path, data, check);
         for (const std::string& finding : result.findings)
             std::fprintf(stderr, "%s\n", finding.c_str());
         if (result.error) {

@@ -46,10 +46,9 @@ std::vector<std::string> report_findings(const std::string& input_path,
 
 }  // namespace
 
-RunResult run_scantelk(const std::string& input_path, ReportCheck check) {
+RunResult run_scantelk(const std::string& input_path, AssessmentData& data, ReportCheck check) {
     const std::string report_path = replace_extension(input_path, ".rep");
     const std::string summary_path = replace_extension(input_path, ".tmp");
-    AssessmentData data;
     RunResult result;
     result.error = read_input_file(input_path, data);
     if (result.error) return result;

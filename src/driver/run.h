@@ -8,6 +8,8 @@
 
 namespace scantelk {
 
+struct AssessmentData;
+
 // How a run treats what the report lacked: say nothing, write the findings, or write them and
 // refuse to write a summary from a report that lacked anything.
 enum class ReportCheck { quiet, warn, strict };
@@ -17,9 +19,10 @@ struct RunResult {
     StageResult error;
 };
 
-// Reads the input data file at `input_path` and its report, and writes the summary. The report
-// and summary paths are the input path with the extension ".rep" and ".tmp". A summary that
-// would replace the input data file or the report is not written.
-RunResult run_scantelk(const std::string& input_path, ReportCheck check = ReportCheck::quiet);
+// Reads the input data file at `input_path` and its report into `data`, and writes the summary.
+// The report and summary paths are the input path with the extension ".rep" and ".tmp". A
+// summary that would replace the input data file or the report is not written.
+RunResult run_scantelk(const std::string& input_path, AssessmentData& data,
+                       ReportCheck check = ReportCheck::quiet);
 
 }  // namespace scantelk

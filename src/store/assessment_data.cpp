@@ -25,10 +25,14 @@ bool alloc_year_table(YearTable& table, int rows, int columns) {
     }
     table.rows_ = rows;
     table.columns_ = columns;
+    table.written_ = false;
     return true;
 }
 
 void zero_year_table(YearTable& table, int rows, int columns) {
+    // Writing zeros over the allocation's zeros would make every page of a wide table resident
+    // although the run fills only a few of its cells, or none.
+    if (!table.written_) return;
     rows = std::min(count_of(rows), table.rows());
     columns = std::min(count_of(columns), table.columns());
     for (int r = 0; r < rows; ++r) {

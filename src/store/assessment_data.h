@@ -13,15 +13,23 @@ namespace scantelk {
 // one contiguous block, rows one after another, reached through an array of row pointers.
 class YearTable {
   public:
-    double* operator[](int row) { return row_pointers_[static_cast<std::size_t>(row)]; }
+    // The writable accessors mark the table as possibly written; see zero_year_table.
+    double* operator[](int row) {
+        written_ = true;
+        return row_pointers_[static_cast<std::size_t>(row)];
+    }
     const double* operator[](int row) const { return row_pointers_[static_cast<std::size_t>(row)]; }
-    double* const* row_pointers() { return row_pointers_.data(); }
+    double* const* row_pointers() {
+        written_ = true;
+        return row_pointers_.data();
+    }
     const double* const* row_pointers() const { return row_pointers_.data(); }
     int rows() const { return rows_; }
     int columns() const { return columns_; }
 
   private:
     friend bool alloc_year_table(YearTable& table, int rows, int columns);
+    friend void zero_year_table(YearTable& table, int rows, int columns);
 
     struct CellsFree {
         void operator()(double* cells) const { std::free(cells); }
@@ -30,6 +38,9 @@ class YearTable {
     std::vector<double*> row_pointers_;
     int rows_ = 0;
     int columns_ = 0;
+    // False while no row has been handed out for writing since the allocation, so every cell
+    // still holds its 0.0.
+    bool written_ = false;
 };
 
 // Seven values per survey index, in the order of the index-specification lines.
@@ -85,7 +96,9 @@ inline int count_of(int dimension) {
 // False when the memory cannot be had.
 bool alloc_year_table(YearTable& table, int rows, int columns);
 
-// Sets rows 0 .. rows-1, columns 0 .. columns-1 of the table to 0.0.
+// Sets rows 0 .. rows-1, columns 0 .. columns-1 of the table to 0.0. A table that no row has
+// been handed out of for writing since its allocation is all 0.0 already and is left untouched,
+// so that its pages are not made resident.
 void zero_year_table(YearTable& table, int rows, int columns);
 
 // Creates every table, per-year vector and the index specifications once the six dimensions are
