@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, what building, testing and checking scantelk needs and this
-# machine lacks. Needs root (or sudo). Usage: bash scripts/install-deps.sh [--windows]
+# machine lacks. Needs root (or sudo). Usage: bash scripts/install-deps.sh [--windows] [--fuzz]
 #   --windows  also the mingw-w64 cross compiler and wine, for the Windows build and its check
+#   --fuzz     also clang and its runtime with libFuzzer, for the fuzz target
 set -euo pipefail
 
 packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev
   lintian)
 # The R and Python readers (r/, python/) and their tests.
 packages+=(r-base-core r-cran-testthat python3-pandas python3-pytest python3-matplotlib)
-if [ "${1:-}" = "--windows" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine64)
-fi
+for option in "$@"; do
+  case "$option" in
+    --windows) packages+=(g++-mingw-w64-x86-64-posix wine64) ;;
+    --fuzz) packages+=(clang libclang-rt-dev) ;;
+    *) echo "usage: bash scripts/install-deps.sh [--windows] [--fuzz]" >&2; exit 1 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
