@@ -167,13 +167,14 @@ TEST_F(ReportFileTest, ASectionBeforeItsPredecessorIsNeverFound) {
         << "\"Population Numbers\" was searched after \"Average F\" and swallowed what followed";
 }
 
-TEST_F(ReportFileTest, AFileEndingInsideASectionStoresZerosForTheRowsItLacks) {
+TEST_F(ReportFileTest, AFileEndingInsideASectionLeavesTheRowsItLacksAsAllocated) {
     dimension(3, 2, 1, {});
-    data_.avg_f[2][0] = 9.0;  // as if from an earlier read: a missing row must not keep it
+    // Rows past the end are not written at all, so a wide table's zero pages stay untouched.
+    data_.avg_f[2][0] = 9.0;
     read({"Input and Estimated effective sample sizes", "2000 1 2"});
     EXPECT_EQ(data_.catch_ess[0][1], 2.0);
     EXPECT_EQ(data_.catch_ess[1][0], 0.0);
-    EXPECT_EQ(data_.avg_f[2][0], 0.0);
+    EXPECT_EQ(data_.avg_f[2][0], 9.0);
 
     read(sections_before(8) + Lines{"Population Numbers", "1 2"});
     EXPECT_EQ(data_.stock_numbers[0][1], 2.0);

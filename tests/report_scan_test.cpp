@@ -56,8 +56,7 @@ TEST_F(ReportScanTest, EndOfFileEndsEverySearchAndRead) {
     EXPECT_TRUE(reader_.at_end);
     double values[3] = {9, 9, 9};
     read_year_row(reader_, 3, values);
-    EXPECT_EQ(values[0], 0.0);
-    EXPECT_EQ(values[2], 0.0);
+    EXPECT_EQ(values[0], 9.0) << "nothing is written past the end";
     skip_lines(reader_, 1000000000L);
 }
 

@@ -91,7 +91,7 @@ void read_stock_recruit_section(ReportReader& reader, AssessmentData& data) {
     find_section(reader, kStockRecruitment);
     skip_lines(reader, 1);
     for (std::size_t y = 0; y < data.ssb.size(); ++y) {
-        double values[3];
+        double values[3] = {};
         read_year_row(reader, 3, values);
         data.ssb[y] = values[0];
         data.obs_recruits[y] = values[1];

@@ -101,10 +101,7 @@ void skip_lines(ReportReader& reader, long count) {
 }
 
 void read_year_row(ReportReader& reader, int count, double* values) {
-    if (!read_needed_line(reader)) {
-        std::fill(values, values + count, 0.0);
-        return;
-    }
+    if (!read_needed_line(reader)) return;
     std::string_view rest = reader.line;
     const int year_found = next_token(rest).empty() ? 0 : 1;  // the label itself is not used
     const int found = take_values(rest, count, values);
@@ -112,10 +109,7 @@ void read_year_row(ReportReader& reader, int count, double* values) {
 }
 
 void read_plain_row(ReportReader& reader, int count, double* values) {
-    if (!read_needed_line(reader)) {
-        std::fill(values, values + count, 0.0);
-        return;
-    }
+    if (!read_needed_line(reader)) return;
     note_short_row(reader, take_values(reader.line, count, values), count);
 }
 

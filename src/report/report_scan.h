@@ -32,11 +32,13 @@ void find_section(ReportReader& reader, const ReportSection& section);
 // Reads `count` lines and ignores them.
 void skip_lines(ReportReader& reader, long count);
 
-// Reads one line of a year label followed by `count` values. Missing values (a short row or a
-// read past the end of the file) are 0.0; tokens after the last value are ignored.
+// Reads one line of a year label followed by `count` values. Values missing from a short row
+// are 0.0; tokens after the last value are ignored. Past the end of the file the values are left
+// as they are: the tables are still the allocation's zeros there, and writing zeros over them
+// would make memory resident for a report that filled nothing.
 void read_year_row(ReportReader& reader, int count, double* values);
 
-// Reads one line of `count` values. Missing values are 0.0.
+// Reads one line of `count` values, as read_year_row does.
 void read_plain_row(ReportReader& reader, int count, double* values);
 
 // True when the line's first token begins with a digit.
