@@ -3,16 +3,14 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string_view>
 #include <vector>
 
 #include "summary/number_field.h"
+#include "util/file_io.h"
 
 namespace scantelk {
 namespace {
-
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
 // A binary stream with a large buffer of its own, so every line ends in exactly CR-LF on every
 // platform. Remembers any failed write so that a full disk is never reported as success.
@@ -61,10 +59,7 @@ class SummaryOutput {
         used_ = 0;
     }
 
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    FileHandle file_;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     bool failed_ = false;
