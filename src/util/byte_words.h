@@ -1,5 +1,6 @@
 // Eight characters as one 64-bit word, the first character in the lowest byte whatever the
-// machine's byte order, so that arithmetic on such words means the same everywhere.
+// machine's byte order, so that the word arithmetic of the number conversions and of the token
+// splitter means the same everywhere.
 #pragma once
 
 #include <bit>
@@ -32,6 +33,12 @@ inline std::uint64_t load_word(const char* p) {
 inline void store_word(char* p, std::uint64_t word) {
     if constexpr (std::endian::native == std::endian::big) word = reverse_bytes(word);
     std::memcpy(p, &word, sizeof word);
+}
+
+// The position (0 to 7) of the lowest byte whose top bit is set in `flags`, where only top bits
+// are set; 8 when there is none.
+inline int first_flagged_byte(std::uint64_t flags) {
+    return std::countr_zero(flags) / 8;
 }
 
 }  // namespace scantelk
