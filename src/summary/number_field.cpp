@@ -41,23 +41,41 @@ NumberText text_of_characters(std::string_view characters) {
     return NumberText{load_word(padded), load_word(padded + 8), characters.size()};
 }
 
-// "00" to "99" as two-character words, the first character in the lower byte.
-constexpr auto kDigitPairs = [] {
-    std::array<std::uint16_t, 100> pairs{};
-    for (unsigned n = 0; n < 100; ++n)
-        pairs[n] = static_cast<std::uint16_t>(('0' + n / 10) | (('0' + n % 10) << 8));
-    return pairs;
+// Four characters as a word, the first in the lowest byte.
+constexpr std::uint32_t four_characters(char a, char b, char c, char d) {
+    return std::uint32_t{static_cast<unsigned char>(a)} |
+           (std::uint32_t{static_cast<unsigned char>(b)} << 8) |
+           (std::uint32_t{static_cast<unsigned char>(c)} << 16) |
+           (std::uint32_t{static_cast<unsigned char>(d)} << 24);
+}
+
+constexpr char digit_character(std::uint32_t digit) {
+    return static_cast<char>('0' + digit);
+}
+
+// "0000" to "9999", and "1.00" to "9.99" for the leading three digits of a mantissa: tables of
+// 40 KB and 4 KB, so that the seven digits take two lookups and no division by ten.
+constexpr auto kDigitFours = [] {
+    std::array<std::uint32_t, 10000> fours{};
+    for (std::uint32_t n = 0; n < 10000; ++n) {
+        fours[n] = four_characters(digit_character(n / 1000), digit_character(n / 100 % 10),
+                                   digit_character(n / 10 % 10), digit_character(n % 10));
+    }
+    return fours;
+}();
+constexpr auto kLeadingThrees = [] {
+    std::array<std::uint32_t, 1000> leads{};
+    for (std::uint32_t n = 100; n < 1000; ++n) {
+        leads[n] = four_characters(digit_character(n / 100), '.', digit_character(n / 10 % 10),
+                                   digit_character(n % 10));
+    }
+    return leads;
 }();
 
-// The eight decimal digits of n < 10^8 as a word. The four pairs come from two independent
-// splits (by 10^4, then each half by 100, which the compiler turns into multiplications), so no
-// digit waits on a division by ten of the one before.
-std::uint64_t eight_digit_characters(std::uint32_t n) {
-    const std::uint32_t high = n / 10000;
-    const std::uint32_t low = n % 10000;
-    return std::uint64_t{kDigitPairs[high / 100]} | (std::uint64_t{kDigitPairs[high % 100]} << 16) |
-           (std::uint64_t{kDigitPairs[low / 100]} << 32) |
-           (std::uint64_t{kDigitPairs[low % 100]} << 48);
+// "d.dddddd" for digits in [10^6, 10^7).
+std::uint64_t mantissa_characters(std::uint32_t digits) {
+    return std::uint64_t{kLeadingThrees[digits / 10000]} |
+           (std::uint64_t{kDigitFours[digits % 10000]} << 32);
 }
 
 // "E+ddd" and three spaces, as a word, for every decimal exponent a double can have.
@@ -66,30 +84,21 @@ constexpr int kHighestExponent = 308;
 constexpr auto kExponentWords = [] {
     std::array<std::uint64_t, kHighestExponent - kLowestExponent + 1> words{};
     for (int e = kLowestExponent; e <= kHighestExponent; ++e) {
-        const int magnitude = e < 0 ? -e : e;
-        const char text[8] = {'E',
-                              e < 0 ? '-' : '+',
-                              static_cast<char>('0' + magnitude / 100),
-                              static_cast<char>('0' + magnitude / 10 % 10),
-                              static_cast<char>('0' + magnitude % 10),
-                              ' ',
-                              ' ',
-                              ' '};
-        std::uint64_t word = 0;
-        for (int i = 7; i >= 0; --i)
-            word = (word << 8) | static_cast<unsigned char>(text[i]);
-        words[static_cast<std::size_t>(e - kLowestExponent)] = word;
+        const auto magnitude = static_cast<std::uint32_t>(e < 0 ? -e : e);
+        const std::uint32_t first =
+            four_characters('E', e < 0 ? '-' : '+', digit_character(magnitude / 100),
+                            digit_character(magnitude / 10 % 10));
+        const std::uint32_t second =
+            four_characters(digit_character(magnitude % 10), ' ', ' ', ' ');
+        words[static_cast<std::size_t>(e - kLowestExponent)] =
+            first | (std::uint64_t{second} << 32);
     }
     return words;
 }();
 
 // [-]d.ddddddE+ddd: 13 characters, 14 with the sign.
 inline NumberText text_of_seven_digits(const SevenDigits& number) {
-    // "0ddddddd" becomes "d.dddddd": the leading digit moves down a byte and the point takes
-    // its place.
-    const std::uint64_t digits = eight_digit_characters(number.digits);
-    const std::uint64_t mantissa =
-        (digits & ~std::uint64_t{0xFFFF}) | (std::uint64_t{'.'} << 8) | ((digits >> 8) & 0xFF);
+    const std::uint64_t mantissa = mantissa_characters(number.digits);
     const std::uint64_t exponent =
         kExponentWords[static_cast<std::size_t>(number.exponent - kLowestExponent)];
     if (!number.negative) return NumberText{mantissa, exponent, 13};
