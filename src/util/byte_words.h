@@ -1,5 +1,5 @@
 // Eight characters as one 64-bit word, the first character in the lowest byte whatever the
-// machine's byte order, so that the word arithmetic of the number conversions and of the token
+// machine's byte order, so that the word arithmetic of the number field and of the token
 // splitter means the same everywhere.
 #pragma once
 

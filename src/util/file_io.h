@@ -7,8 +7,8 @@
 
 namespace scantelk {
 
-// Files are read and written this many bytes at a time: few system calls, and a block small
-// enough to stay in the processor's cache between the copy and its use.
+// Files are read and written this many bytes at a time: few system calls for little memory.
+// (Blocks of 128 KB to 1 MB measured alike on the reference run.)
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
 struct FileCloser {
