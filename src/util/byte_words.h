@@ -11,7 +11,7 @@ namespace scantelk {
 
 // The byte c in each of the eight bytes of a word.
 constexpr std::uint64_t repeat_byte(unsigned char c) {
-    return 0x0101010101010101 * c;
+    return std::uint64_t{0x0101010101010101} * c;
 }
 
 constexpr std::uint64_t reverse_bytes(std::uint64_t word) {
