@@ -161,13 +161,15 @@ const std::array<double, 2 * kPowerLimit + 1> kPowersOfTen = [] {
     for (int k = -kPowerLimit; k <= kPowerLimit; ++k) {
         char text[8] = "1e";
         const char* end = std::to_chars(text + 2, text + sizeof text, k).ptr;
-        std::from_chars(text, end, table[static_cast<std::size_t>(k + kPowerLimit)]);
+        const int index = k + kPowerLimit;
+        std::from_chars(text, end, table[static_cast<std::size_t>(index)]);
     }
     return table;
 }();
 
 double power_of_ten(int k) {
-    return kPowersOfTen[static_cast<std::size_t>(k + kPowerLimit)];
+    const int index = k + kPowerLimit;
+    return kPowersOfTen[static_cast<std::size_t>(index)];
 }
 
 // How far the scaled value may lie from the true one: two roundings (of the power and of the
