@@ -46,6 +46,8 @@ TEST(ParseDecimal, RoundsCorrectly) {
     EXPECT_EQ(parse_decimal("9007199254740993"), 9007199254740992.0);
     EXPECT_EQ(parse_decimal("2.2250738585072011e-308"), 2.2250738585072011e-308);
     EXPECT_EQ(parse_decimal("123456789012345678901234567890"), 1.2345678901234568e29);
+    // 2^64: its twenty digits wrap a 64-bit mantissa to exactly 0.
+    EXPECT_EQ(parse_decimal("18446744073709551616"), 18446744073709551616.0);
 }
 
 TEST(ParseDecimal, OutOfRangeGivesInfinityOrZero) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "summary/number_field.h"
 #include "test_support.h"
 
 namespace scantelk {
@@ -86,6 +87,29 @@ TEST_F(SummaryFileTest, TransposesTablesOneLinePerColumn) {
     EXPECT_EQ(block(lines, "Average F", 3)[2], "  0.000000E+000   5.000000E-001 ");
     EXPECT_EQ(block(lines, "Observed & Predicted Recruitment", 1)[0],
               "  1.000000E+002   0.000000E+000 ");
+}
+
+// The writer fills several lines side by side and gathers their cells many rows at a time; every
+// cell must still land in its own line and field past those group boundaries.
+TEST_F(SummaryFileTest, EveryCellLandsInItsLineAndFieldInLargeTables) {
+    const int years = 130;
+    const int ages = 17;
+    allocate(years, ages, 1, 0);
+    for (int y = 0; y < years; ++y) {
+        for (int a = 0; a < ages; ++a)
+            data_.stock_numbers[y][a] = 1000.0 * a + y + 1;
+    }
+    const auto lines = block(write_lines(), "Stock Numbers", ages);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(ages));
+    for (int a = 0; a < ages; ++a) {
+        std::string expected;
+        for (int y = 0; y < years; ++y) {
+            char field[kFieldWidth];
+            write_number_field(field, 1000.0 * a + y + 1, FieldAlign::left);
+            expected.append(field, kFieldWidth);
+        }
+        EXPECT_EQ(lines[static_cast<std::size_t>(a)], expected) << "age " << a;
+    }
 }
 
 TEST_F(SummaryFileTest, NoYearsGivesEmptyDataLines) {

@@ -1,6 +1,5 @@
 #include "summary/number_field.h"
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -8,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#include "util/byte_words.h"
 
 namespace scantelk {
 namespace {
@@ -24,52 +25,92 @@ struct SevenDigits {
     int exponent = 0;
 };
 
-// "00" "01" ... "99", for writing two digits at a time.
-constexpr std::array<char, 200> kDigitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (std::size_t n = 0; n < 100; ++n) {
-        pairs[2 * n] = static_cast<char>('0' + n / 10);
-        pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
+// A formatted number: its characters (at most 14, then spaces up to 16) in two words
+// (util/byte_words.h), so that placing them in a field is a shift rather than a copy, and their
+// count.
+struct NumberText {
+    std::uint64_t head = repeat_byte(' ');  // characters 0 to 7
+    std::uint64_t tail = repeat_byte(' ');  // characters 8 to 15
+    std::size_t length = 0;
+};
+
+NumberText text_of_characters(std::string_view characters) {
+    char padded[kFieldWidth];
+    std::memset(padded, ' ', sizeof padded);
+    std::memcpy(padded, characters.data(), characters.size());
+    return NumberText{load_word(padded), load_word(padded + 8), characters.size()};
+}
+
+// Four characters as a word, the first in the lowest byte.
+constexpr std::uint32_t four_characters(char a, char b, char c, char d) {
+    return std::uint32_t{static_cast<unsigned char>(a)} |
+           (std::uint32_t{static_cast<unsigned char>(b)} << 8) |
+           (std::uint32_t{static_cast<unsigned char>(c)} << 16) |
+           (std::uint32_t{static_cast<unsigned char>(d)} << 24);
+}
+
+constexpr char digit_character(std::uint32_t digit) {
+    return static_cast<char>('0' + digit);
+}
+
+// "0000" to "9999", and "1.00" to "9.99" for the leading three digits of a mantissa: tables of
+// 40 KB and 4 KB, so that the seven digits take two lookups and no division by ten.
+constexpr auto kDigitFours = [] {
+    std::array<std::uint32_t, 10000> fours{};
+    for (std::uint32_t n = 0; n < 10000; ++n) {
+        fours[n] = four_characters(digit_character(n / 1000), digit_character(n / 100 % 10),
+                                   digit_character(n / 10 % 10), digit_character(n % 10));
     }
-    return pairs;
+    return fours;
+}();
+constexpr auto kLeadingThrees = [] {
+    std::array<std::uint32_t, 1000> leads{};
+    for (std::uint32_t n = 100; n < 1000; ++n) {
+        leads[n] = four_characters(digit_character(n / 100), '.', digit_character(n / 10 % 10),
+                                   digit_character(n % 10));
+    }
+    return leads;
 }();
 
-void put_pair(char* out, std::uint32_t n) {
-    const std::size_t index = 2 * std::size_t{n};
-    out[0] = kDigitPairs[index];
-    out[1] = kDigitPairs[index + 1];
+// "d.dddddd" for digits in [10^6, 10^7).
+std::uint64_t mantissa_characters(std::uint32_t digits) {
+    return std::uint64_t{kLeadingThrees[digits / 10000]} |
+           (std::uint64_t{kDigitFours[digits % 10000]} << 32);
 }
 
-// Writes [-]d.ddddddE+ddd: 13 characters, 14 with the sign.
-std::size_t put_seven_digits(char* out, const SevenDigits& number) {
-    char* o = out;
-    if (number.negative) *o++ = '-';
-    const std::uint32_t lead = number.digits / kSevenDigitLow;
-    const std::uint32_t rest = number.digits % kSevenDigitLow;
-    o[0] = static_cast<char>('0' + lead);
-    o[1] = '.';
-    put_pair(o + 2, rest / 10000);
-    put_pair(o + 4, rest / 100 % 100);
-    put_pair(o + 6, rest % 100);
-    o[8] = 'E';
-    o[9] = number.exponent < 0 ? '-' : '+';
-    const auto magnitude = static_cast<std::uint32_t>(std::abs(number.exponent));
-    o[10] = static_cast<char>('0' + magnitude / 100);
-    put_pair(o + 11, magnitude % 100);
-    return static_cast<std::size_t>(o + 13 - out);
-}
+// "E+ddd" and three spaces, as a word, for every decimal exponent a double can have.
+constexpr int kLowestExponent = -324;
+constexpr int kHighestExponent = 308;
+constexpr auto kExponentWords = [] {
+    std::array<std::uint64_t, kHighestExponent - kLowestExponent + 1> words{};
+    for (int e = kLowestExponent; e <= kHighestExponent; ++e) {
+        const auto magnitude = static_cast<std::uint32_t>(e < 0 ? -e : e);
+        const std::uint32_t first =
+            four_characters('E', e < 0 ? '-' : '+', digit_character(magnitude / 100),
+                            digit_character(magnitude / 10 % 10));
+        const std::uint32_t second =
+            four_characters(digit_character(magnitude % 10), ' ', ' ', ' ');
+        words[static_cast<std::size_t>(e - kLowestExponent)] =
+            first | (std::uint64_t{second} << 32);
+    }
+    return words;
+}();
 
-// Copies a word and returns its length.
-std::size_t put_word(char* out, std::string_view word) {
-    std::copy(word.begin(), word.end(), out);
-    return word.size();
+// [-]d.ddddddE+ddd: 13 characters, 14 with the sign.
+inline NumberText text_of_seven_digits(const SevenDigits& number) {
+    const std::uint64_t mantissa = mantissa_characters(number.digits);
+    const std::uint64_t exponent =
+        kExponentWords[static_cast<std::size_t>(number.exponent - kLowestExponent)];
+    if (!number.negative) return NumberText{mantissa, exponent, 13};
+    // A minus sign first moves every character one byte on; the tail's last byte was a space.
+    return NumberText{(mantissa << 8) | '-', (exponent << 8) | (mantissa >> 56), 14};
 }
 
 // Zero of either sign, infinities and NaN. R and Python read the words back as the same values.
-std::size_t put_special(char* out, double value) {
-    if (value == 0.0) return put_word(out, "0.000000E+000");
-    if (std::isnan(value)) return put_word(out, "NaN");
-    return put_word(out, value < 0 ? "-Inf" : "Inf");
+NumberText text_of_special(double value) {
+    if (value == 0.0) return text_of_characters("0.000000E+000");
+    if (std::isnan(value)) return text_of_characters("NaN");
+    return text_of_characters(value < 0 ? "-Inf" : "Inf");
 }
 
 bool is_special(double value) {
@@ -88,7 +129,7 @@ SevenDigits round_exactly(double value) {
     if (number.negative) ++p;
     std::uint64_t seventeen = static_cast<std::uint64_t>(*p - '0');
     for (const char* d = p + 2; d < p + 18; ++d)
-        seventeen = seventeen * 10 + (*d - '0');
+        seventeen = seventeen * 10 + static_cast<std::uint64_t>(*d - '0');
     int exponent = 0;
     std::from_chars(p + 20, end, exponent);  // after "d.<16 digits>e" and the exponent's sign
     number.exponent = p[19] == '-' ? -exponent : exponent;
@@ -102,10 +143,17 @@ SevenDigits round_exactly(double value) {
     return number;
 }
 
-// The fast path covers decimal exponents in this range, where every power of ten it scales by
-// is a normal double.
+NumberText text_exactly(double value) {
+    if (is_special(value)) return text_of_special(value);
+    return text_of_seven_digits(round_exactly(value));
+}
+
+// The fast path scales the value by a power of ten into [10^6, 10^7) and reads the seven digits
+// off the scaled value. It takes decimal exponents below kFastExponentLimit either way, so that
+// both powers it may multiply by, 10^(6 - e) and 10^(5 - e), are normal doubles. Zero,
+// subnormals, infinities and NaN fall outside that range by their binary exponent.
 constexpr int kFastExponentLimit = 280;
-constexpr int kPowerLimit = kFastExponentLimit + kShownDigits + 1;
+constexpr int kPowerLimit = kFastExponentLimit + kShownDigits;
 
 // 10^k for |k| <= kPowerLimit, each correctly rounded, made once before main runs.
 const std::array<double, 2 * kPowerLimit + 1> kPowersOfTen = [] {
@@ -119,40 +167,50 @@ const std::array<double, 2 * kPowerLimit + 1> kPowersOfTen = [] {
     return table;
 }();
 
-// The value times 10^(6 - exponent).
-double scale_to_seven_digits(double magnitude, int exponent) {
-    const int index = kShownDigits - 1 - exponent + kPowerLimit;
-    return magnitude * kPowersOfTen[static_cast<std::size_t>(index)];
+double power_of_ten(int k) {
+    const int index = k + kPowerLimit;
+    return kPowersOfTen[static_cast<std::size_t>(index)];
 }
 
-// Decides the seven digits from the value scaled by a power of ten, when that is safe: the
-// scaled value is below 1e7 with a relative error under 4e-16, so off by less than 4e-9.
-// The 17-digit rounding moves the point where the seventh digit rounds up by at most 5e-11.
-// Whenever the digits after the seventh lie within 1e-7 of a half, or the scaling lands off
-// its range, the exact path decides instead (false).
-bool round_fast(double value, SevenDigits& number) {
+// How far the scaled value may lie from the true one: two roundings (of the power and of the
+// product), each at most half a unit in the last place, 2^-53 relative, so under 2.3e-16
+// relative, and under 3e-9 absolute below 10^7. Adding the half for rounding (below) may round
+// once more, by at most half a unit in the last place of a number below 2^24: under 1e-9.
+//
+// How far the exact path's first rounding moves the point where the seventh digit rounds up: the
+// 17-digit form is within half a unit of its 17th digit, 5e-11 units of the seventh.
+//
+// So wherever the fraction after the seventh digit lies further than kTieWindow from a half, the
+// scaled value and the exact path round the same way; kTieWindow leaves a wide margin over the
+// sum, 3e-9 + 1e-9 + 5e-11. Closer to a half (one value in five million), the exact path decides.
+constexpr double kTieWindow = 1e-7;
+
+// Decides the seven digits from the scaled value when that is safe; false sends the value to the
+// exact path.
+inline bool round_fast(double value, SevenDigits& number) {
     const double magnitude = std::fabs(value);
     const int biased_exponent = static_cast<int>(std::bit_cast<std::uint64_t>(magnitude) >> 52);
-    if (biased_exponent == 0) return false;  // subnormal
-    // floor(log10(2^b)) for the binary exponent b: the decimal exponent, or one off.
+    // floor(log10(2^b)) for the binary exponent b: the decimal exponent, or one below it.
     int exponent = ((biased_exponent - 1023) * 78913) >> 18;
-    if (exponent < -kFastExponentLimit || exponent > kFastExponentLimit) return false;
+    if (exponent < -kFastExponentLimit || exponent >= kFastExponentLimit) return false;
 
-    constexpr double kLow = kSevenDigitLow;
-    constexpr double kHigh = kSevenDigitHigh;
-    double scaled = scale_to_seven_digits(magnitude, exponent);
-    if (scaled >= kHigh) {
-        scaled = scale_to_seven_digits(magnitude, ++exponent);
-    } else if (scaled < kLow) {
-        scaled = scale_to_seven_digits(magnitude, --exponent);
-    }
-    // Just below 10^6 the digits round up to 1000000 whichever of the two exponents is right.
-    if (!(scaled >= kLow - 1e-3 && scaled < kHigh)) return false;
+    // Scaled for both candidates at once; the estimate was one low when its scaled value reaches
+    // 10^7. Beyond 10^22 the powers are rounded, so a value within rounding of a power of ten
+    // may land just below 10^6 or at 10^7; just below 10^6 the digits round up to 1000000 at
+    // either exponent, and outside the range the exact path decides.
+    const double scaled_estimate = magnitude * power_of_ten(kShownDigits - 1 - exponent);
+    const double scaled_above = magnitude * power_of_ten(kShownDigits - 2 - exponent);
+    const bool above = scaled_estimate >= kSevenDigitHigh;
+    const double scaled = above ? scaled_above : scaled_estimate;
+    exponent += above ? 1 : 0;
+    if (!(scaled >= kSevenDigitLow - 1e-3 && scaled < kSevenDigitHigh)) return false;
 
-    auto whole = static_cast<std::uint32_t>(scaled);
-    const double fraction = scaled - whole;
-    if (std::fabs(fraction - 0.5) < 1e-7) return false;
-    if (fraction > 0.5) ++whole;
+    // Adding a half and cutting off the fraction rounds half up; the part cut off tells how near
+    // the value came to a tie.
+    const double raised = scaled + 0.5;
+    auto whole = static_cast<std::uint32_t>(raised);
+    const double cut_off = raised - whole;
+    if (cut_off < kTieWindow || cut_off > 1 - kTieWindow) return false;
     if (whole == kSevenDigitHigh) {
         whole = kSevenDigitLow;
         ++exponent;
@@ -163,34 +221,49 @@ bool round_fast(double value, SevenDigits& number) {
     return true;
 }
 
-// Characters that format_scientific writes for the value.
-std::size_t formatted_length(double value) {
-    if (value == 0.0) return 13;
-    if (std::isnan(value)) return 3;
-    if (std::isinf(value)) return value < 0 ? 4 : 3;
-    return value < 0 ? 14 : 13;
+inline NumberText format_text(double value) {
+    SevenDigits number;
+    if (round_fast(value, number)) return text_of_seven_digits(number);
+    return text_exactly(value);
+}
+
+std::size_t put_text(const NumberText& text, char* out) {
+    char characters[kFieldWidth];
+    store_word(characters, text.head);
+    store_word(characters + 8, text.tail);
+    std::memcpy(out, characters, text.length);
+    return text.length;
+}
+
+// The text moved `count` characters on (1 to 7), with spaces before it.
+NumberText after_spaces(const NumberText& text, std::size_t count) {
+    const auto bits = static_cast<int>(8 * count);
+    return NumberText{(text.head << bits) | (repeat_byte(' ') >> (64 - bits)),
+                      (text.tail << bits) | (text.head >> (64 - bits)), text.length};
 }
 
 }  // namespace
 
 std::size_t format_scientific(double value, char* out) {
-    if (is_special(value)) return put_special(out, value);
-    SevenDigits number;
-    if (!round_fast(value, number)) number = round_exactly(value);
-    return put_seven_digits(out, number);
+    return put_text(format_text(value), out);
 }
 
 std::size_t format_scientific_exact(double value, char* out) {
-    if (is_special(value)) return put_special(out, value);
-    return put_seven_digits(out, round_exactly(value));
+    return put_text(text_exactly(value), out);
 }
 
 char* write_number_field(char* out, double value, FieldAlign align) {
-    static constexpr char kBlankField[kFieldWidth + 1] = "                ";
-    std::memcpy(out, kBlankField, kFieldWidth);
-    const std::size_t offset =
-        align == FieldAlign::left ? 0 : kFieldWidth - 1 - formatted_length(value);
-    format_scientific(value, out + offset);
+    NumberText text = format_text(value);
+    // A left field starts with the number; a right field ends in it and the separator space.
+    const std::size_t lead = align == FieldAlign::left ? 0 : kFieldWidth - 1 - text.length;
+    if (lead >= 8) {  // the short words Inf, -Inf and NaN in a right field
+        std::memset(out, ' ', kFieldWidth);
+        put_text(text, out + lead);
+    } else {
+        if (lead > 0) text = after_spaces(text, lead);
+        store_word(out, text.head);
+        store_word(out + 8, text.tail);
+    }
     return out + kFieldWidth;
 }
 

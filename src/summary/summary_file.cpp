@@ -1,18 +1,19 @@
 #include "summary/summary_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string_view>
 #include <vector>
 
 #include "summary/number_field.h"
+#include "util/file_io.h"
 
 namespace scantelk {
 namespace {
 
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+constexpr std::string_view kLineEnd = "\r\n";
 
 // A binary stream with a large buffer of its own, so every line ends in exactly CR-LF on every
 // platform. Remembers any failed write so that a full disk is never reported as success.
@@ -43,7 +44,7 @@ class SummaryOutput {
         advance(static_cast<std::size_t>(std::to_chars(start, start + 24, value).ptr - start));
     }
 
-    void end_line() { put("\r\n"); }
+    void end_line() { put(kLineEnd); }
 
     // Writes what is buffered and closes the file; false if anything failed on the way.
     bool close() {
@@ -61,10 +62,7 @@ class SummaryOutput {
         used_ = 0;
     }
 
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    FileHandle file_;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     bool failed_ = false;
@@ -75,14 +73,44 @@ void write_heading(SummaryOutput& out, std::string_view heading) {
     out.end_line();
 }
 
-// One line of a transposed table: the cells of one column, one field per model year.
-void write_column_line(SummaryOutput& out, const YearTable& table, int column, FieldAlign align) {
-    const int years = table.rows();
-    char* o = out.reserve(kFieldWidth * static_cast<std::size_t>(years));
-    for (int y = 0; y < years; ++y)
-        o = write_number_field(o, table[y][column], align);
-    out.advance(kFieldWidth * static_cast<std::size_t>(years));
-    out.end_line();
+// Characters in one line of a transposed table: a field per model year, then the line end.
+std::size_t column_line_length(const YearTable& table) {
+    return kFieldWidth * static_cast<std::size_t>(table.rows()) + kLineEnd.size();
+}
+
+// Lines of a transposed table are filled side by side: line k holds column k, and the cells of
+// up to eight columns lie in one 64-byte cache line of each row. The cells are gathered a tile
+// of rows at a time in a short loop, so that the processor overlaps the cache misses of many
+// rows, and then written out line by line.
+constexpr int kColumnsPerPass = 8;
+constexpr std::size_t kTileRows = 64;
+
+// Lines `first` to `first + count - 1` of a transposed table, count at most kColumnsPerPass.
+void write_column_lines(SummaryOutput& out, const YearTable& table, int first, int count,
+                        FieldAlign align) {
+    const auto years = static_cast<std::size_t>(table.rows());
+    const std::size_t line_length = column_line_length(table);
+    char* const lines = out.reserve(line_length * static_cast<std::size_t>(count));
+    double tile[kColumnsPerPass][kTileRows];
+    for (std::size_t start = 0; start < years; start += kTileRows) {
+        const std::size_t rows = std::min(kTileRows, years - start);
+        for (std::size_t r = 0; r < rows; ++r) {
+            const double* cells = table[static_cast<int>(start + r)] + first;
+            for (int k = 0; k < count; ++k)
+                tile[k][r] = cells[k];
+        }
+        for (int k = 0; k < count; ++k) {
+            char* field = lines + line_length * static_cast<std::size_t>(k) + kFieldWidth * start;
+            for (std::size_t r = 0; r < rows; ++r)
+                field = write_number_field(field, tile[k][r], align);
+        }
+    }
+    for (int k = 0; k < count; ++k) {
+        const std::size_t line_end =
+            line_length * static_cast<std::size_t>(k + 1) - kLineEnd.size();
+        std::memcpy(lines + line_end, kLineEnd.data(), kLineEnd.size());
+    }
+    out.advance(line_length * static_cast<std::size_t>(count));
 }
 
 void write_vector_line(SummaryOutput& out, const std::vector<double>& values, FieldAlign align) {
@@ -97,8 +125,11 @@ void write_vector_line(SummaryOutput& out, const std::vector<double>& values, Fi
 void write_table_block(SummaryOutput& out, std::string_view heading, const YearTable& table,
                        FieldAlign align) {
     write_heading(out, heading);
-    for (int c = 0; c < table.columns(); ++c)
-        write_column_line(out, table, c, align);
+    // Fewer lines per pass when eight would not fit one output block.
+    const int per_pass = static_cast<int>(
+        std::clamp<std::size_t>(kBlockSize / column_line_length(table), 1, kColumnsPerPass));
+    for (int c = 0; c < table.columns(); c += per_pass)
+        write_column_lines(out, table, c, std::min(per_pass, table.columns() - c), align);
 }
 
 void write_introduction(SummaryOutput& out, const AssessmentData& data) {
@@ -154,7 +185,7 @@ void write_used_index_block(SummaryOutput& out, std::string_view heading,
     for (int i = 0; i < static_cast<int>(data.index_specs.size()); ++i) {
         if (!data.index_specs[static_cast<std::size_t>(i)].used()) continue;
         for (const YearTable* table : tables) {
-            write_column_line(out, *table, i, FieldAlign::right);
+            write_column_lines(out, *table, i, 1, FieldAlign::right);
         }
     }
 }

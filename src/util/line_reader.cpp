@@ -3,11 +3,6 @@
 #include <cstring>
 
 namespace scantelk {
-namespace {
-
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-
-}  // namespace
 
 bool LineReader::open(const char* path) {
     file_.reset(std::fopen(path, "rb"));

@@ -1,10 +1,10 @@
 // Whole-line reading of a text file in large blocks.
 #pragma once
 
-#include <cstdio>
-#include <memory>
 #include <string_view>
 #include <vector>
+
+#include "util/file_io.h"
 
 namespace scantelk {
 
@@ -30,10 +30,7 @@ class LineReader {
     // Moves the unread bytes to the front, grows the buffer if a line fills it, and reads more.
     void refill();
 
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    FileHandle file_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;    // first unread byte
     std::size_t end_ = 0;      // one past the last byte read from the file
