@@ -85,8 +85,9 @@ long count_line_feeds(const std::string& path) {
 // the six lines of average F, spawning stock and recruitment; then the lines per age, fleet and
 // used index.
 long expected_summary_lines(const scantelk::AssessmentData& data) {
-    const long used = std::count_if(data.index_specs.begin(), data.index_specs.end(),
-                                    [](const scantelk::IndexSpec& spec) { return spec.used(); });
+    const long used =
+        std::count_if(data.index_specs.begin(), data.index_specs.end(),
+                      [](const scantelk::IndexSpec& index_spec) { return index_spec.used(); });
     return 32 + 6L * scantelk::count_of(data.n_ages) + 6L * scantelk::count_of(data.n_fleets) +
            5 * used;
 }
