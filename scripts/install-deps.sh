@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev
-  lintian)
+  lintian time)
 # The R and Python readers (r/, python/) and their tests.
 packages+=(r-base-core r-cran-testthat python3-pandas python3-pytest python3-matplotlib)
 for option in "$@"; do

@@ -1,9 +1,6 @@
 // Peak resident memory of the built program on a run that declares wide tables but fills almost
 // none of their cells.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -42,27 +39,18 @@ struct MeasuredRun {
     long peak_kilobytes = 0;
 };
 
-// Runs the program on `input_name` in `folder` and takes its peak resident memory from wait4,
-// which reports what the child used, not what a limit would let it reserve.
+// Runs the program on `input_name` in `folder` under /usr/bin/time, which reports the peak
+// resident memory of the child it starts itself. The test process cannot take it from wait4: a
+// forked child inherits its parent's high-water mark, and exec keeps it.
 MeasuredRun run_measured(const TempDir& folder, const std::string& input_name) {
-    const pid_t child = fork();
-    if (child == 0) {
-        // A sanitized allocator poisons one shadow byte per eight bytes of each table as it maps
-        // it (65 MB for one of these). Without that the figure is the program's own either way.
-        if (testing::kAddressSanitizer) setenv("ASAN_OPTIONS", "poison_heap=0", 1);
-        if (chdir(folder.path().c_str()) == 0) {
-            execl(SCANTELK_BINARY, SCANTELK_BINARY, input_name.c_str(),
-                  static_cast<char*>(nullptr));
-        }
-        _exit(127);
-    }
+    // A sanitized allocator poisons one shadow byte per eight bytes of each table as it maps it
+    // (65 MB for one of these). Without that the figure is the program's own either way.
+    const std::string sanitizer = testing::kAddressSanitizer ? "ASAN_OPTIONS=poison_heap=0 " : "";
+    const auto run = testing::run_program(folder.path(), {input_name},
+                                          sanitizer + "/usr/bin/time -f %M -o peak.txt");
     MeasuredRun result;
-    int status = 0;
-    rusage usage{};
-    if (child > 0 && wait4(child, &status, 0, &usage) == child) {
-        result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.peak_kilobytes = usage.ru_maxrss;
-    }
+    result.exit_status = run.exit_status;
+    result.peak_kilobytes = std::atol(read_file(folder.file("peak.txt")).c_str());
     return result;
 }
 
