@@ -124,19 +124,9 @@ class ReportCheckTest : public EndToEndTest {
         std::string text =
             "run.rep: warning: file ends at line 5 inside section \"Input and Estimated effective "
             "sample sizes\" (catch sample sizes)\n";
-        for (const char* search :
-             {"\"Input and Estimated effective Discard sample sizes\" (discard sample sizes)",
-              "\"Observed and predicted total fleet catch\" (fleet catch)",
-              "\"Observed and predicted total fleet Discards\" (fleet discards)",
-              "\"Index data\" (index fits)",
-              "\"Input and Estimated effective sample sizes\" (index sample sizes)",
-              "\"Average F\" (average F)", "\"Population Numbers\" (stock numbers)",
-              "\"Proportions of catch\" (catch proportions)",
-              "\"Proportions of Discards\" (discard proportions)",
-              "\"Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)\" (spawning stock "
-              "and recruitment)"}) {
+        for (std::size_t s = 1; s < std::size(testing::kSectionSearches); ++s) {
             text.append("run.rep: warning: section ")
-                .append(search)
+                .append(testing::kSectionSearches[s])
                 .append(" not found after line 5\n");
         }
         return text;

@@ -215,23 +215,9 @@ class ReportFindingsTest : public ReportFileTest {
     }
     // The not-found lines of every search from the one numbered `first` (from 0) on.
     Lines not_found_from(std::size_t first, int after_line) const {
-        static const char* const searches[] = {
-            "\"Input and Estimated effective sample sizes\" (catch sample sizes)",
-            "\"Input and Estimated effective Discard sample sizes\" (discard sample sizes)",
-            "\"Observed and predicted total fleet catch\" (fleet catch)",
-            "\"Observed and predicted total fleet Discards\" (fleet discards)",
-            "\"Index data\" (index fits)",
-            "\"Input and Estimated effective sample sizes\" (index sample sizes)",
-            "\"Average F\" (average F)",
-            "\"Population Numbers\" (stock numbers)",
-            "\"Proportions of catch\" (catch proportions)",
-            "\"Proportions of Discards\" (discard proportions)",
-            "\"Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)\" "
-            "(spawning stock and recruitment)",
-        };
         Lines lines;
-        for (std::size_t s = first; s < std::size(searches); ++s) {
-            lines.push_back(warning("section " + std::string(searches[s]) +
+        for (std::size_t s = first; s < std::size(testing::kSectionSearches); ++s) {
+            lines.push_back(warning("section " + std::string(testing::kSectionSearches[s]) +
                                     " not found after line " + std::to_string(after_line)));
         }
         return lines;

@@ -81,6 +81,21 @@ ProgramResult run_program(const fs::path& folder, const std::vector<std::string>
     return result;
 }
 
+const char* const kSectionSearches[11] = {
+    "\"Input and Estimated effective sample sizes\" (catch sample sizes)",
+    "\"Input and Estimated effective Discard sample sizes\" (discard sample sizes)",
+    "\"Observed and predicted total fleet catch\" (fleet catch)",
+    "\"Observed and predicted total fleet Discards\" (fleet discards)",
+    "\"Index data\" (index fits)",
+    "\"Input and Estimated effective sample sizes\" (index sample sizes)",
+    "\"Average F\" (average F)",
+    "\"Population Numbers\" (stock numbers)",
+    "\"Proportions of catch\" (catch proportions)",
+    "\"Proportions of Discards\" (discard proportions)",
+    "\"Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)\" (spawning stock and "
+    "recruitment)",
+};
+
 std::string source_path(const std::string& relative) {
     return (fs::path(SCANTELK_SOURCE_DIR) / relative).string();
 }

@@ -53,6 +53,10 @@ constexpr bool kAddressSanitizer = false;
 constexpr bool kAddressSanitizer = false;
 #endif
 
+// The report's eleven heading searches as the findings of --warn name them, in search order:
+// the heading in quotes, then its role in parentheses.
+extern const char* const kSectionSearches[11];
+
 // A path inside the source tree, such as "examples/tiny.dat".
 std::string source_path(const std::string& relative);
 

@@ -21,7 +21,7 @@ constexpr const char* kHelp =
     "  --warn       also write to standard error what the report lacked (missing\n"
     "               sections, short rows, rows outside the run, an older report)\n"
     "  --strict     as --warn, and write no summary when the report lacked anything\n"
-    "  --           end of options: the next argument is the file name\n"
+    "  --           end of options: the words after it are file names\n"
     "  -h, --help   print this help and exit\n"
     "  --version    print the version and exit\n";
 

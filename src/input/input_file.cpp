@@ -65,14 +65,6 @@ class InputCursor {
     std::string_view line_;
 };
 
-// The sign and digits that the integer conversion reads from a token: the value as written.
-std::string_view integer_text(std::string_view token) {
-    std::size_t end = token.empty() || (token[0] != '+' && token[0] != '-') ? 0 : 1;
-    while (end < token.size() && token[end] >= '0' && token[end] <= '9')
-        ++end;
-    return token.substr(0, end);
-}
-
 // Converts an integer token and checks that it fits the 16-bit store without wrapping.
 StageResult convert_small_integer(const InputCursor& cursor, std::string_view token,
                                   std::int16_t& out) {

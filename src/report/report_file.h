@@ -10,9 +10,11 @@
 namespace scantelk {
 
 // Reads the report sections into the report tables of `data`, whose dimensions and tables the
-// input data file stage has set up. A missing section is not an error; a report that cannot be
-// opened or read stops the run. When `findings` is given, it receives one line for everything
-// the report lacked (missing sections, short rows, rows outside the run), in the order met.
+// input data file stage has set up; the report tables are expected as alloc_tables left them,
+// all zero, since rows that the report lacks are not written. A missing section is not an
+// error; a report that cannot be opened or read stops the run. When `findings` is given, it
+// receives one line for everything the report lacked (missing sections, short rows, rows
+// outside the run), in the order met.
 StageResult read_report_file(const std::string& path, AssessmentData& data,
                              std::vector<std::string>* findings = nullptr);
 

@@ -36,12 +36,6 @@ void note_short_row(ReportReader& reader, int found, int expected) {
     if (found < expected) reader.findings.short_row(reader.lines.line_number(), found, expected);
 }
 
-std::string_view leading_digits(std::string_view token) {
-    const auto digit_end =
-        std::find_if(token.begin(), token.end(), [](char c) { return c < '0' || c > '9'; });
-    return token.substr(0, static_cast<std::size_t>(digit_end - token.begin()));
-}
-
 // The table row of a year, when the year lies inside the run. The year is compared before
 // anything is subtracted, so no year text and no first year can overflow.
 bool row_of_year(std::string_view year_digits, const AssessmentData& data, int& row) {
@@ -56,7 +50,7 @@ bool row_of_year(std::string_view year_digits, const AssessmentData& data, int& 
 void read_digit_row(ReportReader& reader, const AssessmentData& data, int column,
                     std::span<YearTable* const> tables) {
     std::string_view rest = reader.line;
-    const std::string_view year_digits = leading_digits(next_token(rest));
+    const std::string_view year_digits = leading_digits_text(next_token(rest));
     int row = 0;
     if (!row_of_year(year_digits, data, row)) {
         reader.findings.year_outside_run(reader.lines.line_number(), year_digits, data.first_year,

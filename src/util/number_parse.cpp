@@ -149,19 +149,28 @@ double parse_decimal(std::string_view text) {
 }
 
 std::int64_t parse_integer(std::string_view text) {
-    std::size_t pos = 0;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
+    const bool signed_text = !text.empty() && (text[0] == '+' || text[0] == '-');
+    std::size_t pos = signed_text ? 1 : 0;
     const std::int64_t value = accumulate_digits(text, pos);
-    return negative ? -value : value;
+    return signed_text && text[0] == '-' ? -value : value;
 }
 
 std::int64_t parse_leading_digits(std::string_view text) {
     std::size_t pos = 0;
     return accumulate_digits(text, pos);
+}
+
+std::string_view integer_text(std::string_view text) {
+    const bool signed_text = !text.empty() && (text[0] == '+' || text[0] == '-');
+    const std::size_t sign_length = signed_text ? 1 : 0;
+    return text.substr(0, sign_length + leading_digits_text(text.substr(sign_length)).size());
+}
+
+std::string_view leading_digits_text(std::string_view text) {
+    std::size_t end = 0;
+    while (end < text.size() && is_digit(text[end]))
+        ++end;
+    return text.substr(0, end);
 }
 
 }  // namespace scantelk

@@ -20,4 +20,9 @@ std::int64_t parse_integer(std::string_view text);
 // The leading decimal digits of the text (no sign), saturating like parse_integer.
 std::int64_t parse_leading_digits(std::string_view text);
 
+// The text that parse_integer reads (sign and digits) and that parse_leading_digits reads (the
+// digits), as written: what a message names as the value.
+std::string_view integer_text(std::string_view text);
+std::string_view leading_digits_text(std::string_view text);
+
 }  // namespace scantelk
