@@ -59,14 +59,30 @@ void BM_ParseDecimal(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseDecimal);
 
+// The same tokens as one line of a table, converted the way the readers convert a row.
+void BM_TakeDecimals(benchmark::State& state) {
+    const auto tokens = model_like_tokens();
+    std::string line;
+    for (const std::string& token : tokens)
+        line.append(token).append(" ");
+    std::vector<double> values(tokens.size());
+    for (auto _ : state) {
+        std::string_view rest = line;
+        benchmark::DoNotOptimize(
+            scantelk::take_decimals(rest, static_cast<int>(values.size()), values.data()));
+        benchmark::ClobberMemory();
+    }
+    count_items(state, tokens.size());
+}
+BENCHMARK(BM_TakeDecimals);
+
 // Fields written one after another into a line, as the summary writer does.
 void BM_NumberField(benchmark::State& state) {
     const auto values = model_like_values();
     std::vector<char> line(scantelk::kFieldWidth * values.size());
     for (auto _ : state) {
-        char* out = line.data();
-        for (const double value : values)
-            out = scantelk::write_number_field(out, value, scantelk::FieldAlign::left);
+        scantelk::write_number_fields(line.data(), values.data(), values.size(),
+                                      scantelk::FieldAlign::left);
         benchmark::DoNotOptimize(line.data());
         benchmark::ClobberMemory();
     }

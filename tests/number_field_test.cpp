@@ -16,7 +16,7 @@ std::string scientific(double value) {
 
 std::string field(double value, FieldAlign align) {
     char out[kFieldWidth];
-    write_number_field(out, value, align);
+    write_number_fields(out, &value, 1, align);
     return std::string(out, kFieldWidth);
 }
 

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "util/tokens.h"
 
 namespace scantelk {
 namespace {
@@ -88,6 +94,74 @@ TEST(ParseDecimal, AgreesWithTheStandardConversionOnRandomNumbers) {
         const double parsed = parse_decimal(text);
         ASSERT_EQ(std::signbit(parsed), std::signbit(expected)) << text;
         ASSERT_EQ(parsed, expected) << text;
+    }
+}
+
+// A random token: mostly numbers as models write them, with every part varied, and now and then
+// a token that only begins like a number or not at all.
+std::string random_token(std::mt19937_64& random) {
+    auto pick = [&random](int limit) {
+        return std::uniform_int_distribution<int>(0, limit - 1)(random);
+    };
+    auto digits = [&](int count) {
+        std::string text;
+        for (int d = 0; d < count; ++d)
+            text += static_cast<char>('0' + pick(10));
+        return text;
+    };
+    static const char* const kSigns[] = {"", "", "", "-", "+"};
+    static const char* const kExponentLetters[] = {"e", "E", "d", "D"};
+    static const std::string kOddTails[] = {"x",    "abc", "-2", ".", "\x01", std::string(1, '\0'),
+                                            "\x80", "e",   "e+"};
+    std::string token = kSigns[pick(5)];
+    token += digits(pick(10) == 0 ? pick(25) : pick(8));
+    if (pick(4) != 0) {
+        token += '.';
+        token += digits(pick(10) == 0 ? pick(25) : pick(17));
+    }
+    if (pick(4) == 0) {
+        token += kExponentLetters[pick(4)];
+        token += kSigns[pick(5)];
+        token += digits(pick(6));
+    }
+    if (pick(20) == 0) token += kOddTails[pick(9)];
+    return token;
+}
+
+// The row conversion must give the same values, to the bit, and stop at the same place as
+// taking the tokens one by one, wherever a token lies in the text, the end of the text included.
+TEST(TakeDecimals, ConvertsARowExactlyAsTokenByToken) {
+    std::mt19937_64 random(7122026);
+    static const char* const kDelimiterRuns[] = {" ", " ", "  ", "\t", " \r", "\r\n "};
+    for (int line_number = 0; line_number < 20000; ++line_number) {
+        std::string line = line_number % 2 == 0 ? "" : " ";
+        const int tokens = static_cast<int>(random() % 12);
+        for (int t = 0; t < tokens; ++t) {
+            if (t > 0) line += kDelimiterRuns[random() % 6];
+            line += random_token(random);
+        }
+        if (random() % 2 == 0) line += " ";
+        const int count = static_cast<int>(random() % 14);
+
+        std::string_view expected_rest = line;
+        std::vector<double> expected;
+        while (static_cast<int>(expected.size()) < count) {
+            const std::string_view token = next_token(expected_rest);
+            if (token.empty()) break;
+            expected.push_back(parse_decimal(token));
+        }
+
+        std::string_view rest = line;
+        std::vector<double> values(static_cast<std::size_t>(count) + 1, 99.0);
+        const int taken = take_decimals(rest, count, values.data());
+        ASSERT_EQ(taken, static_cast<int>(expected.size())) << line;
+        for (std::size_t v = 0; v < expected.size(); ++v) {
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(values[v]),
+                      std::bit_cast<std::uint64_t>(expected[v]))
+                << line << " value " << v;
+        }
+        ASSERT_EQ(values[static_cast<std::size_t>(taken)], 99.0) << line;
+        ASSERT_EQ(rest.data(), expected_rest.data()) << line;
     }
 }
 

@@ -105,7 +105,8 @@ TEST_F(SummaryFileTest, EveryCellLandsInItsLineAndFieldInLargeTables) {
         std::string expected;
         for (int y = 0; y < years; ++y) {
             char field[kFieldWidth];
-            write_number_field(field, 1000.0 * a + y + 1, FieldAlign::left);
+            const double value = 1000.0 * a + y + 1;
+            write_number_fields(field, &value, 1, FieldAlign::left);
             expected.append(field, kFieldWidth);
         }
         EXPECT_EQ(lines[static_cast<std::size_t>(a)], expected) << "age " << a;

@@ -124,12 +124,8 @@ StageResult read_age_table(InputCursor& cursor, const AssessmentData& data, Year
     for (int r = 0; r < data.n_years; ++r) {
         if (auto error = cursor.next_data_line(name)) return error;
         std::string_view rest = cursor.line();
-        double* row = table[r];
-        for (int c = 0; c < data.n_ages; ++c) {
-            const std::string_view token = next_token(rest);
-            if (token.empty()) return cursor.count_error(data.n_ages, c);
-            row[c] = parse_decimal(token);
-        }
+        const int found = take_decimals(rest, data.n_ages, table[r]);
+        if (found < data.n_ages) return cursor.count_error(data.n_ages, found);
     }
     return std::nullopt;
 }

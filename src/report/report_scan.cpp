@@ -12,12 +12,7 @@ namespace {
 // Converts the next `count` tokens of `rest` into values; missing ones give 0.0. Returns how
 // many tokens there were.
 int take_values(std::string_view rest, int count, double* values) {
-    int j = 0;
-    for (; j < count; ++j) {
-        const std::string_view token = next_token(rest);
-        if (token.empty()) break;
-        values[j] = parse_decimal(token);
-    }
+    const int j = take_decimals(rest, count, values);
     if (j < count) std::fill(values + j, values + count, 0.0);
     return j;
 }

@@ -143,7 +143,8 @@ SevenDigits round_exactly(double value) {
     return number;
 }
 
-NumberText text_exactly(double value) {
+// Out of line: it is rare, and the fast loop stays small without it.
+[[gnu::noinline]] NumberText text_exactly(double value) {
     if (is_special(value)) return text_of_special(value);
     return text_of_seven_digits(round_exactly(value));
 }
@@ -242,17 +243,8 @@ NumberText after_spaces(const NumberText& text, std::size_t count) {
                       (text.tail << bits) | (text.head >> (64 - bits)), text.length};
 }
 
-}  // namespace
-
-std::size_t format_scientific(double value, char* out) {
-    return put_text(format_text(value), out);
-}
-
-std::size_t format_scientific_exact(double value, char* out) {
-    return put_text(text_exactly(value), out);
-}
-
-char* write_number_field(char* out, double value, FieldAlign align) {
+template <FieldAlign align>
+inline char* write_field(char* out, double value) {
     NumberText text = format_text(value);
     // A left field starts with the number; a right field ends in it and the separator space.
     const std::size_t lead = align == FieldAlign::left ? 0 : kFieldWidth - 1 - text.length;
@@ -265,6 +257,29 @@ char* write_number_field(char* out, double value, FieldAlign align) {
         store_word(out + 8, text.tail);
     }
     return out + kFieldWidth;
+}
+
+template <FieldAlign align>
+char* write_fields(char* out, const double* values, std::size_t count) {
+    for (std::size_t n = 0; n < count; ++n)
+        out = write_field<align>(out, values[n]);
+    return out;
+}
+
+}  // namespace
+
+std::size_t format_scientific(double value, char* out) {
+    return put_text(format_text(value), out);
+}
+
+std::size_t format_scientific_exact(double value, char* out) {
+    return put_text(text_exactly(value), out);
+}
+
+char* write_number_fields(char* out, const double* values, std::size_t count, FieldAlign align) {
+    // One loop per alignment, so that the field code is inlined into it without a test per field.
+    if (align == FieldAlign::left) return write_fields<FieldAlign::left>(out, values, count);
+    return write_fields<FieldAlign::right>(out, values, count);
 }
 
 }  // namespace scantelk

@@ -19,7 +19,8 @@ std::size_t format_scientific(double value, char* out);
 // path of format_scientific is tested against it.
 std::size_t format_scientific_exact(double value, char* out);
 
-// Writes exactly kFieldWidth characters: the number justified in 15 characters, then a space.
-char* write_number_field(char* out, double value, FieldAlign align);
+// Writes a field of exactly kFieldWidth characters for each of the `count` values, one after
+// another: the number justified in 15 characters, then a space. Returns the end of the last.
+char* write_number_fields(char* out, const double* values, std::size_t count, FieldAlign align);
 
 }  // namespace scantelk

@@ -101,8 +101,7 @@ void write_column_lines(SummaryOutput& out, const YearTable& table, int first, i
         }
         for (int k = 0; k < count; ++k) {
             char* field = lines + line_length * static_cast<std::size_t>(k) + kFieldWidth * start;
-            for (std::size_t r = 0; r < rows; ++r)
-                field = write_number_field(field, tile[k][r], align);
+            write_number_fields(field, tile[k], rows, align);
         }
     }
     for (int k = 0; k < count; ++k) {
@@ -114,9 +113,8 @@ void write_column_lines(SummaryOutput& out, const YearTable& table, int first, i
 }
 
 void write_vector_line(SummaryOutput& out, const std::vector<double>& values, FieldAlign align) {
-    char* o = out.reserve(kFieldWidth * values.size());
-    for (const double value : values)
-        o = write_number_field(o, value, align);
+    write_number_fields(out.reserve(kFieldWidth * values.size()), values.data(), values.size(),
+                        align);
     out.advance(kFieldWidth * values.size());
     out.end_line();
 }

@@ -13,6 +13,11 @@ namespace scantelk {
 // nearest subnormal.
 double parse_decimal(std::string_view text);
 
+// Converts up to `count` tokens from the front of `rest` (split as next_token splits them) into
+// `values`, each exactly as parse_decimal converts it, and shortens `rest` to what follows them.
+// Returns how many tokens there were: fewer than `count` when the text ran out.
+int take_decimals(std::string_view& rest, int count, double* values);
+
 // Optional sign, then decimal digits, stopping at the first other character ("3.7" gives 3).
 // No digits give 0. Values beyond the 64-bit range saturate, so a caller can range-check them.
 std::int64_t parse_integer(std::string_view text);
