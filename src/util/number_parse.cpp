@@ -92,37 +92,32 @@ ScannedNumber scan_number(std::string_view text) {
 }
 
 // Clinger's fast path: a mantissa of at most 53 bits times or divided by a power of ten up to
-// 1e22, both exact doubles, rounds once and so correctly. False when the number is not of that
-// kind; `mantissa` must hold the number's digits exactly.
-bool convert_exactly_representable(bool negative, std::uint64_t mantissa, std::int64_t scale,
-                                   double& value) {
-    static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    constexpr std::int64_t kLargestExactPower = 22;
-
-    if (mantissa == 0) {
-        value = negative ? -0.0 : 0.0;
-        return true;
-    }
-    if (mantissa > (std::uint64_t{1} << 53) || scale < -kLargestExactPower ||
-        scale > kLargestExactPower) {
-        return false;
-    }
-    const double exact = static_cast<double>(mantissa);
-    value = scale < 0 ? exact / kExactPowers[-scale] : exact * kExactPowers[scale];
-    if (negative) value = -value;
-    return true;
-}
+// 1e22, both exact doubles, rounds once and so correctly.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kLargestExactPower = 22;
 
 // At most 19 digits fit 64 bits.
 constexpr std::size_t kMaxMantissaDigits = 19;
 
-// Numbers as models write them: at most 19 digits and a value that Clinger's fast path converts
-// exactly. False for anything else.
+// Numbers as models write them: at most 19 digits, so the digits fit 64 bits, and a value that
+// Clinger's fast path converts exactly. False for anything else.
 bool convert_simple(const ScannedNumber& number, double& value) {
     if (number.digit_count() > kMaxMantissaDigits) return false;
-    return convert_exactly_representable(number.negative, number.mantissa, number.scale(), value);
+    if (number.mantissa == 0) {
+        value = number.negative ? -0.0 : 0.0;
+        return true;
+    }
+    const std::int64_t scale = number.scale();
+    if (number.mantissa > (std::uint64_t{1} << 53) || scale < -kLargestExactPower ||
+        scale > kLargestExactPower) {
+        return false;
+    }
+    const double exact = static_cast<double>(number.mantissa);
+    value = scale < 0 ? exact / kExactPowers[-scale] : exact * kExactPowers[scale];
+    if (number.negative) value = -value;
+    return true;
 }
 
 // Any number, by the standard conversion of the scanned parts written in its plain form
@@ -156,11 +151,13 @@ constexpr std::uint64_t non_digit_bytes(std::uint64_t word) {
     return ((word + repeat_byte(0x46)) | (word - repeat_byte('0'))) & repeat_byte(0x80);
 }
 
-// The number that the first `count` characters of the word (1 to 8 decimal digits) write. The
+// The number that the first `count` characters of the word (0 to 8 decimal digits) write. The
 // digits are moved to the top bytes, so that zeros lead, and then joined in pairs, in fours and
-// into the eight by three multiplications instead of a loop whose length varies.
+// into the eight by three multiplications instead of a loop whose length varies. The move is
+// made in two halves so that no count needs a shift by the full 64 bits.
 std::uint64_t value_of_digits(std::uint64_t word, int count) {
-    std::uint64_t digits = (word - repeat_byte('0')) << (8 * (8 - count));
+    const int half_shift = 4 * (8 - count);
+    std::uint64_t digits = ((word - repeat_byte('0')) << half_shift) << half_shift;
     digits = digits * 10 + (digits >> 8);
     constexpr std::uint64_t kLowOfPairs = 0x000000FF000000FF;
     return (((digits & kLowOfPairs) * (100 + (std::uint64_t{1000000} << 32))) +
@@ -176,10 +173,18 @@ constexpr std::uint64_t kDigitScales[] = {1,      10,      100,      1000,     1
 // time, then E, a sign and 3 exponent digits; the text may end after them.
 constexpr std::ptrdiff_t kFastWindow = 32;
 
+// The digits of a token's integer part, 1 to 7 of them, at the front of the word. One digit, the
+// common case, needs no conversion of the whole word.
+std::uint64_t integer_value(std::uint64_t word, int count) {
+    return count == 1 ? (word & 0x0F) : value_of_digits(word, count);
+}
+
 // Converts the token [start, stop) in one pass when it is a number as models write them: an
 // optional '-', 1 to 7 integer digits, optionally a point and up to 15 fraction digits,
 // optionally an exponent letter, a sign and 1 to 3 digits, and when Clinger's fast path converts
-// it. False for every other token, which then takes the general conversion.
+// it. False for every other token, which then takes the general conversion. Up to 7 integer and
+// 8 fraction digits, 15 in all, always fit 53 bits, and so do the powers of ten of a number
+// without exponent; only the rarer forms need those checks.
 bool convert_common_token(const char* start, const char* stop, const char* end, double& value) {
     const bool negative = *start == '-';
     const char* const digits = start + (negative ? 1 : 0);
@@ -188,48 +193,49 @@ bool convert_common_token(const char* start, const char* stop, const char* end, 
     const std::uint64_t integer_word = load_word(digits);
     const int integer_count = first_flagged_byte(non_digit_bytes(integer_word));
     if (integer_count == 0 || integer_count == 8) return false;
-    std::uint64_t mantissa = value_of_digits(integer_word, integer_count);
-    std::size_t fraction_count = 0;
+    std::uint64_t mantissa = integer_value(integer_word, integer_count);
+    int fraction_count = 0;
     const char* p = digits + integer_count;
     if (*p == '.') {
         ++p;
         const std::uint64_t first_word = load_word(p);
-        const int first_count = first_flagged_byte(non_digit_bytes(first_word));
-        if (first_count == 8) {
+        fraction_count = first_flagged_byte(non_digit_bytes(first_word));
+        mantissa = mantissa * kDigitScales[static_cast<std::size_t>(fraction_count)] +
+                   value_of_digits(first_word, fraction_count);
+        if (fraction_count == 8) {
             const std::uint64_t second_word = load_word(p + 8);
             const int second_count = first_flagged_byte(non_digit_bytes(second_word));
-            if (second_count == 8) return false;
-            mantissa = mantissa * kDigitScales[8] + value_of_digits(first_word, 8);
-            if (second_count > 0) {
-                mantissa = mantissa * kDigitScales[second_count] +
-                           value_of_digits(second_word, second_count);
+            // Past 19 digits the mantissa wraps, and past 53 bits Clinger's path does not hold.
+            if (integer_count + 8 + second_count > static_cast<int>(kMaxMantissaDigits)) {
+                return false;
             }
-            fraction_count = 8 + static_cast<std::size_t>(second_count);
-        } else if (first_count > 0) {
-            mantissa =
-                mantissa * kDigitScales[first_count] + value_of_digits(first_word, first_count);
-            fraction_count = static_cast<std::size_t>(first_count);
+            mantissa = mantissa * kDigitScales[static_cast<std::size_t>(second_count)] +
+                       value_of_digits(second_word, second_count);
+            if (mantissa > (std::uint64_t{1} << 53)) return false;
+            fraction_count += second_count;
         }
-        // Past 19 digits the mantissa wrapped; the general conversion takes such a number.
-        if (static_cast<std::size_t>(integer_count) + fraction_count > kMaxMantissaDigits)
-            return false;
         p += fraction_count;
     }
 
-    std::int64_t exponent = 0;
-    if (is_exponent_letter(*p)) {
+    int scale = -fraction_count;
+    if ((*p | 0x20) == 'e' || (*p | 0x20) == 'd') {
         ++p;
         const bool exponent_negative = *p == '-';
         if (*p == '-' || *p == '+') ++p;
         const char* const exponent_start = p;
+        int exponent = 0;
         for (; p != exponent_start + 3 && is_digit(*p); ++p)
             exponent = exponent * 10 + (*p - '0');
         if (p == exponent_start) return false;
-        if (exponent_negative) exponent = -exponent;
+        scale += exponent_negative ? -exponent : exponent;
+        if (scale < -kLargestExactPower || scale > kLargestExactPower) return false;
     }
     if (p != stop) return false;
-    const std::int64_t scale = exponent - static_cast<std::int64_t>(fraction_count);
-    return convert_exactly_representable(negative, mantissa, scale, value);
+    const double exact = static_cast<double>(mantissa);
+    const double magnitude =
+        scale <= 0 ? exact / kExactPowers[-scale] : exact * kExactPowers[scale];
+    value = negative ? -magnitude : magnitude;
+    return true;
 }
 
 }  // namespace
