@@ -93,7 +93,7 @@ TEST_F(SummaryFileTest, TransposesTablesOneLinePerColumn) {
 // cell must still land in its own line and field past those group boundaries.
 TEST_F(SummaryFileTest, EveryCellLandsInItsLineAndFieldInLargeTables) {
     const int years = 130;
-    const int ages = 17;
+    const int ages = 37;
     allocate(years, ages, 1, 0);
     for (int y = 0; y < years; ++y) {
         for (int a = 0; a < ages; ++a)
