@@ -218,7 +218,7 @@ bool convert_common_token(const char* start, const char* stop, const char* end, 
     }
 
     int scale = -fraction_count;
-    if ((*p | 0x20) == 'e' || (*p | 0x20) == 'd') {
+    if (is_exponent_letter(*p)) {
         ++p;
         const bool exponent_negative = *p == '-';
         if (*p == '-' || *p == '+') ++p;
