@@ -80,7 +80,7 @@ std::size_t column_line_length(const YearTable& table) {
 
 // Lines of a transposed table are filled side by side: line k holds column k, and each row is
 // visited once per pass for the cells of up to 32 columns, four cache lines side by side, so
-// that a wide table's rows are walked a few times rather than once per eight columns. The cells
+// that the rows of a table of 500 ages are walked only 16 times. The cells
 // are gathered a tile of rows at a time in a short loop, so that the processor overlaps the cache
 // misses of many rows, and then written out line by line. 32 lines of 2000 years fill one
 // output block.
@@ -125,7 +125,7 @@ void write_vector_line(SummaryOutput& out, const std::vector<double>& values, Fi
 void write_table_block(SummaryOutput& out, std::string_view heading, const YearTable& table,
                        FieldAlign align) {
     write_heading(out, heading);
-    // Fewer lines per pass when eight would not fit one output block.
+    // Fewer lines per pass when 32 would not fit one output block.
     const int per_pass = static_cast<int>(
         std::clamp<std::size_t>(kBlockSize / column_line_length(table), 1, kColumnsPerPass));
     for (int c = 0; c < table.columns(); c += per_pass)
