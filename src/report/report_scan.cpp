@@ -104,7 +104,7 @@ void read_plain_row(ReportReader& reader, int count, double* values) {
 
 bool is_digit_led(std::string_view line) {
     const std::string_view token = next_token(line);
-    return !token.empty() && token.front() >= '0' && token.front() <= '9';
+    return !token.empty() && is_decimal_digit(token.front());
 }
 
 bool seek_digit_led_line(ReportReader& reader) {

@@ -6,12 +6,25 @@
 
 namespace scantelk {
 
+constexpr bool is_decimal_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // Leading-number rule: optional sign, digits with an optional decimal point, optional exponent
 // introduced by E, e, D or d. Conversion stops at the first character that cannot continue the
 // number; text that does not begin like a number gives 0.0. The result is correctly rounded;
 // a value too large for a double gives +/-infinity and one too small gives (signed) zero or the
 // nearest subnormal.
+// After the optional sign, the spellings that libraries write for non-numbers are read as such,
+// in any letter case: inf and infinity give +/-infinity, nan and nan(...) give NaN; so do the
+// forms of older Windows runtimes 1.#INF, 1.#QNAN, 1.#SNAN and 1.#IND, digits after them
+// included. The sign of a NaN is not kept. As with a number, the rest of the text is ignored:
+// "infant" is infinity.
 double parse_decimal(std::string_view text);
+
+// True when parse_decimal reads the token as one of the spellings of infinity or NaN (a number
+// too large for a double, such as 1e400, is not one).
+bool spells_non_number(std::string_view token);
 
 // Converts up to `count` tokens from the front of `rest` (split as next_token splits them) into
 // `values`, each exactly as parse_decimal converts it, and shortens `rest` to what follows them.
