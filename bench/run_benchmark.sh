@@ -1,42 +1,74 @@
 #!/usr/bin/env bash
-# Times scantelk on a large generated run against the I/O floor: reading both input files and
+# Times scantelk on a generated run against the I/O floor: reading both input files and
 # writing as many bytes as the summary holds. Run by hand from the repository root:
 #
-#   bash bench/run_benchmark.sh [years] [runs]
+#   bash bench/run_benchmark.sh [--magnitudes | --small] [years] [runs]
 #
 # The reference run is 2000 years, 500 ages, 2 fleets, 2 selectivity blocks, 20 used indices.
+# --magnitudes: the same dimensions, every value of a random magnitude from 1e-4 to 1e7 with six
+# significant digits, so that exponent forms appear. --small: the realistic haddock example
+# against `cat` of its two files, each sample a batch of 20 runs (a run takes a millisecond or
+# two); 41 samples unless given.
 # scantelk and the floor run alternately; it prints the median ratio scantelk/floor of the
 # wall-clock time and of the CPU time (user + system of the child processes), the throughput
 # and the peak memory. The CPU ratio is the measure to compare: the floor's wall-clock time
 # depends on the page cache's write-back, its CPU time hardly.
 set -euo pipefail
 
+shape=reference
+case "${1:-}" in
+  --magnitudes) shape=magnitudes; shift ;;
+  --small) shape=small; shift ;;
+esac
 years=${1:-2000}
-runs=${2:-7}
+runs=${2:-$([ "$shape" = small ] && echo 41 || echo 7)}
 ages=500
 fleets=2
 indices=20
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${BENCH_DIR:-/tmp/scantelk-bench}
-base="$work/ref-$years"
 mkdir -p "$work"
 
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$root/build" -j2 --target scantelk >/dev/null
-binary="$root/build/scantelk"
+# BENCH_BINARY names another build to time, such as an earlier commit's, for a comparison.
+binary=${BENCH_BINARY:-$root/build/scantelk}
 
+batch=1
+case $shape in
+  small)
+    base="$work/haddock"
+    cp "$root/examples/haddock.dat" "$root/examples/haddock.rep" "$work/"
+    batch=20 ;;
+  magnitudes) base="$work/mag-$years" ;;
+  *) base="$work/ref-$years" ;;
+esac
 if [ ! -f "$base.rep" ]; then
   echo "generating $base.dat and $base.rep ..."
+  extra=()
+  [ "$shape" = magnitudes ] && extra=(--magnitudes)
   /usr/bin/python3 "$root/scripts/make_run.py" "$base" --years "$years" --ages "$ages" \
-    --fleets "$fleets" --sel-blocks 2 --indices "$indices"
+    --fleets "$fleets" --sel-blocks 2 --indices "$indices" "${extra[@]}"
 fi
 "$binary" "$base.dat"  # warm the page cache and produce the summary once
 summary_bytes=$(stat -c %s "$base.tmp")
 input_bytes=$(( $(stat -c %s "$base.dat") + $(stat -c %s "$base.rep") ))
 
+run_once() {
+  for ((n = 0; n < batch; n++)); do "$binary" "$base.dat"; done
+}
+
+# A large run's floor reads the inputs and writes the summary's bytes; a small run's is `cat` of
+# its two files, what any tool that reads them pays.
 floor_once() {
-  cat "$base.dat" "$base.rep" >/dev/null
-  head -c "$summary_bytes" /dev/zero >"$work/floor.out"
+  for ((n = 0; n < batch; n++)); do
+    if [ "$shape" = small ]; then
+      cat "$base.dat" "$base.rep" >/dev/null
+    else
+      cat "$base.dat" "$base.rep" >/dev/null
+      head -c "$summary_bytes" /dev/zero >"$work/floor.out"
+    fi
+  done
 }
 
 # User plus system seconds of the finished children, from the second line of bash's `times`
@@ -63,7 +95,7 @@ median() { sort -g | sed -n "$(( (runs + 1) / 2 ))p"; }
 wall_ratios=()
 cpu_ratios=()
 for _ in $(seq "$runs"); do
-  read -r wall_run cpu_run <<<"$(measure "$binary" "$base.dat")"
+  read -r wall_run cpu_run <<<"$(measure run_once)"
   read -r wall_floor cpu_floor <<<"$(measure floor_once)"
   wall_ratios+=("$(echo "$wall_run / $wall_floor" | bc -l) $wall_run $wall_floor")
   cpu_ratios+=("$(echo "$cpu_run / $cpu_floor" | bc -l) $cpu_run $cpu_floor")
@@ -75,13 +107,15 @@ read -r cpu_ratio cpu_run cpu_floor <<<"$(printf '%s\n' "${cpu_ratios[@]}" | med
 peak_kb=$(/usr/bin/time -v "$binary" "$base.dat" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ {print $2}')
 # Cells of all tables: per year 6 tables by age, 6 columns per fleet, 5 per index, 3 + 3 more.
 table_bytes=$(( years * (6 * ages + 6 * fleets + 5 * indices + 6) * 8 ))
-mb() { echo "scale=1; $1 / 1000000" | bc -l; }
-printf 'run: %s years; input %s MB, summary %s MB\n' "$years" "$(mb "$input_bytes")" "$(mb "$summary_bytes")"
+mb() { echo "scale=3; $1 / 1000000" | bc -l; }
+[ "$shape" = small ] && table_bytes=0
+printf 'run: %s, %s; input %s MB, summary %s MB; %s run(s) per sample\n' "$shape" "$base.dat" \
+  "$(mb "$input_bytes")" "$(mb "$summary_bytes")" "$batch"
 printf 'median of %s, wall clock: scantelk %.3f s, I/O floor %.3f s, ratio %.2f\n' \
   "$runs" "$wall_run" "$wall_floor" "$wall_ratio"
 printf 'median of %s, CPU time:   scantelk %.3f s, I/O floor %.3f s, ratio %.2f\n' \
   "$runs" "$cpu_run" "$cpu_floor" "$cpu_ratio"
 printf 'throughput: %.0f MB/s (input plus summary bytes)\n' \
-  "$(echo "($input_bytes + $summary_bytes) / $wall_run / 1000000" | bc -l)"
+  "$(echo "$batch * ($input_bytes + $summary_bytes) / $wall_run / 1000000" | bc -l)"
 printf 'peak memory: %.1f MB (the tables %.1f MB)\n' "$(echo "$peak_kb / 1000" | bc -l)" \
   "$(mb "$table_bytes")"

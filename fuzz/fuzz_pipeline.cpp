@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/run.h"
 #include "store/assessment_data.h"
@@ -68,28 +69,81 @@ void write_bytes(const std::string& path, std::string_view bytes) {
     std::fclose(file);
 }
 
-// The number of line feeds in a file, read in blocks; -1 when there is no such file.
-long count_line_feeds(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return -1;
-    static char block[1 << 16];
-    long count = 0;
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
-        count += std::count(block, block + got, '\n');
-    std::fclose(file);
-    return count;
-}
+// A run of `lines` summary lines that each hold `length` bytes before their line feed, or any
+// number where `length` is -1.
+struct LineRun {
+    long lines;
+    long length;
+};
 
-// Title, dimension line, sixteen headings, the eight lines of the index specification block and
-// the six lines of average F, spawning stock and recruitment; then the lines per age, fleet and
-// used index.
-long expected_summary_lines(const scantelk::AssessmentData& data) {
+// The summary's shape: title and dimension line, then per block its heading and its data lines,
+// each a 16-character field per year and CR LF; the index specification's lines vary.
+std::vector<LineRun> expected_summary_shape(const scantelk::AssessmentData& data) {
     const long used =
         std::count_if(data.index_specs.begin(), data.index_specs.end(),
                       [](const scantelk::IndexSpec& index_spec) { return index_spec.used(); });
-    return 32 + 6L * scantelk::count_of(data.n_ages) + 6L * scantelk::count_of(data.n_fleets) +
-           5 * used;
+    const long ages = scantelk::count_of(data.n_ages);
+    const long fleets = scantelk::count_of(data.n_fleets);
+    const long data_line = 16L * scantelk::count_of(data.n_years) + 1;  // the CR counted
+    const long block_lines[] = {ages,   ages,       ages,       ages, ages,     fleets,
+                                fleets, 2 * fleets, 2 * fleets, -1,   3 * used, 2 * used,
+                                3,      ages,       1,          2};
+    std::vector<LineRun> shape = {{2, -1}};
+    for (const long lines : block_lines) {
+        if (lines < 0) {
+            shape.push_back({9, -1});  // heading, the labels and the seven value lines
+        } else {
+            shape.push_back({1, -1});
+            shape.push_back({lines, data_line});
+        }
+    }
+    return shape;
+}
+
+// Checks the summary line by line against its expected shape; false, with a message, at the
+// first line that does not fit, or when there is no summary.
+bool summary_has_shape(const std::string& path, const std::vector<LineRun>& shape) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    static char block[1 << 16];
+    std::size_t run = 0;
+    long line_in_run = 0, line_number = 1, length = 0;
+    bool fits = true;
+    char previous = '\n';
+    std::size_t got = 0;
+    while (fits && (got = std::fread(block, 1, sizeof block, file)) > 0) {
+        for (std::size_t k = 0; k < got && fits; ++k) {
+            if (block[k] != '\n') {
+                ++length;
+                previous = block[k];
+                continue;
+            }
+            while (run < shape.size() && line_in_run == shape[run].lines) {
+                ++run;
+                line_in_run = 0;
+            }
+            const long expected = run < shape.size() ? shape[run].length : -2;
+            fits = expected == -1 || (expected == length && previous == '\r');
+            if (!fits) {
+                std::fprintf(stderr,
+                             "scantelk_fuzz: summary line %ld holds %ld bytes, expected %ld\n",
+                             line_number, length, expected);
+            }
+            ++line_in_run;
+            ++line_number;
+            length = 0;
+        }
+    }
+    std::fclose(file);
+    long lines_expected = 0;
+    for (const LineRun& r : shape)
+        lines_expected += r.lines;
+    if (fits && line_number - 1 != lines_expected) {
+        std::fprintf(stderr, "scantelk_fuzz: summary of %ld lines, expected %ld\n", line_number - 1,
+                     lines_expected);
+        fits = false;
+    }
+    return fits && length == 0;
 }
 
 }  // namespace
@@ -113,14 +167,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         scantelk::run_scantelk(base + ".dat", data, scantelk::ReportCheck::warn).error;
 
     // A failed write (exit status -1) stops part-way through the summary by its nature; any other
-    // failure leaves no summary, and a success one of the length its dimensions give.
+    // failure leaves no summary, and a success one of the lines and line lengths its dimensions
+    // give.
     if (error && error->exit_status != 1) return 0;
-    const long expected = error ? -1 : expected_summary_lines(data);
-    const long found = count_line_feeds(base + ".tmp");
-    if (found != expected) {
-        std::fprintf(stderr, "scantelk_fuzz: %s: summary of %ld lines, expected %ld (-1: none)\n",
-                     error ? error->message.c_str() : "success", found, expected);
-        std::abort();
+    const std::string summary = base + ".tmp";
+    if (error) {
+        if (std::FILE* left = std::fopen(summary.c_str(), "rb")) {
+            std::fclose(left);
+            std::fprintf(stderr, "scantelk_fuzz: %s: a summary was written\n",
+                         error->message.c_str());
+            std::abort();
+        }
+        return 0;
     }
+    if (!summary_has_shape(summary, expected_summary_shape(data))) std::abort();
     return 0;
 }

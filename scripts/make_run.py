@@ -25,11 +25,20 @@ def parse_args():
     p.add_argument("--unused", type=int, default=0, help="how many indices (the last ones but one) are switched off")
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--title", default="Simulated stock")
+    p.add_argument("--magnitudes", action="store_true",
+                   help="write every value with a random magnitude from 1e-4 to 1e7 and six "
+                        "significant digits (a benchmark shape in which exponent forms appear)")
     return p.parse_args()
+
+
+# A random.Random when every value is to be written with a random magnitude instead.
+MAGNITUDES = None
 
 
 def g(x, digits=4):
     """A few significant digits, as a model's own output writes them."""
+    if MAGNITUDES is not None:
+        return f"{10 ** MAGNITUDES.uniform(-4, 7):.6g}"
     return f"{x:.{digits}g}"
 
 
@@ -230,7 +239,10 @@ def write_rep(a, s, used):
 
 
 def main():
+    global MAGNITUDES
     a = parse_args()
+    if a.magnitudes:
+        MAGNITUDES = random.Random(a.seed + 1)
     used = [True] * a.indices
     for k in range(min(a.unused, a.indices)):
         used[a.indices - 2 - k if a.indices >= 2 + k else k] = False

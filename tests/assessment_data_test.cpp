@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <utility>
 
 #include "test_support.h"
@@ -9,16 +10,21 @@
 namespace scantelk {
 namespace {
 
-TEST(YearTable, StartsAtZeroWithContiguousRows) {
+TEST(YearTable, StartsAtZeroWithEachColumnsYearsContiguous) {
     YearTable table;
     ASSERT_TRUE(alloc_year_table(table, 3, 2));
     EXPECT_EQ(table.rows(), 3);
     EXPECT_EQ(table.columns(), 2);
+    EXPECT_EQ(table.column(1), table.column(0) + 3);
     for (int r = 0; r < 3; ++r) {
-        EXPECT_EQ(table[r], table[0] + 2 * r);
-        EXPECT_EQ(table[r][0], 0.0);
-        EXPECT_EQ(table[r][1], 0.0);
+        EXPECT_EQ(&table.at(r, 1), table.column(1) + r);
+        EXPECT_EQ(table.at(r, 0), 0.0);
+        EXPECT_EQ(table.at(r, 1), 0.0);
     }
+    const double row[] = {4.0, 5.0};
+    table.set_row(2, 0, row);
+    EXPECT_EQ(table.column(0)[2], 4.0);
+    EXPECT_EQ(table.column(1)[2], 5.0);
 }
 
 TEST(YearTable, ZeroOrNegativeShapesGiveEmptyTables) {
@@ -39,12 +45,12 @@ TEST(YearTable, ZeroingClearsOnlyTheNamedCells) {
     ASSERT_TRUE(alloc_year_table(table, 4, 3));
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 3; ++c)
-            table[r][c] = 1.5;
+            table.at(r, c) = 1.5;
     }
     zero_year_table(table, 3, 2);
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(table[r][c], (r < 3 && c < 2) ? 0.0 : 1.5) << r << "," << c;
+            EXPECT_EQ(table.at(r, c), (r < 3 && c < 2) ? 0.0 : 1.5) << r << "," << c;
         }
     }
 }
@@ -52,17 +58,51 @@ TEST(YearTable, ZeroingClearsOnlyTheNamedCells) {
 TEST(YearTable, ZeroingNeverReachesPastTheTable) {
     YearTable table;
     ASSERT_TRUE(alloc_year_table(table, 2, 2));
-    table[1][1] = 7.0;
+    table.at(1, 1) = 7.0;
     zero_year_table(table, 30, 30);
-    EXPECT_EQ(table[1][1], 0.0);
+    EXPECT_EQ(table.at(1, 1), 0.0);
 }
 
-TEST(YearTable, ZeroingClearsCellsWrittenThroughTheRowPointers) {
+TEST(YearTable, ZeroingClearsCellsWrittenThroughAColumn) {
     YearTable table;
     ASSERT_TRUE(alloc_year_table(table, 2, 2));
-    table.row_pointers()[1][1] = 4.0;
+    table.column(1)[1] = 4.0;
     zero_year_table(table, 2, 2);
-    EXPECT_EQ(std::as_const(table)[1][1], 0.0);
+    EXPECT_EQ(std::as_const(table).at(1, 1), 0.0);
+}
+
+TEST(YearTable, HugePagesOnlyForAnUntouchedTableOfAtLeastTwoMegabytes) {
+    YearTable small;
+    ASSERT_TRUE(alloc_year_table(small, 1000, 100));
+    EXPECT_FALSE(prefer_huge_pages(small));
+    YearTable large;
+    ASSERT_TRUE(alloc_year_table(large, 1000, 300));
+    large.at(999, 299) = 1.0;
+    EXPECT_FALSE(prefer_huge_pages(large)) << "a table already written keeps its pages";
+    YearTable fresh;
+    ASSERT_TRUE(alloc_year_table(fresh, 1000, 300));
+    if (!prefer_huge_pages(fresh)) GTEST_SKIP() << "no huge pages on this system";
+    EXPECT_EQ(fresh.at(999, 299), 0.0);
+    fresh.at(999, 299) = 2.0;
+    EXPECT_EQ(fresh.column(299)[999], 2.0);
+}
+
+TEST(YearTable, WillFillWhenTheFileCanHoldHalfItsCellsOrMore) {
+    YearTable table;
+    ASSERT_TRUE(alloc_year_table(table, 10, 10));
+    const struct {
+        std::uint64_t filled_cells, file_bytes;
+        bool expected;
+    } cases[] = {
+        {100, 200, true},   // every cell, two bytes each
+        {100, 199, false},  // the file is too small to hold them
+        {50, 100, true},    // half the table
+        {49, 1000, false},  // less than half: 2 MB pages would cost more than twice as much
+        {0, 1000, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(will_fill(table, c.filled_cells, c.file_bytes), c.expected)
+            << c.filled_cells << " " << c.file_bytes;
 }
 
 TEST(AllocTables, SizesEveryTableFromTheDimensions) {
@@ -95,8 +135,8 @@ TEST(AllocTables, DoublesTheLargestFleetCountWithoutWrapping) {
     data.n_fleets = 32767;
     ASSERT_TRUE(alloc_tables(data));
     EXPECT_EQ(data.catch_ess.columns(), 65534);
-    data.catch_ess[0][65533] = 1.0;
-    EXPECT_EQ(data.catch_ess[0][65533], 1.0);
+    data.catch_ess.at(0, 65533) = 1.0;
+    EXPECT_EQ(data.catch_ess.at(0, 65533), 1.0);
 }
 
 TEST(AllocTables, HugeDeclaredDimensionsCostOnlyWhatIsTouched) {
@@ -105,9 +145,9 @@ TEST(AllocTables, HugeDeclaredDimensionsCostOnlyWhatIsTouched) {
     data.n_years = 32767;
     data.n_ages = 32767;
     if (!alloc_tables(data)) GTEST_SKIP() << "address space too small for this check";
-    data.stock_numbers[32766][32766] = 2.0;
-    EXPECT_EQ(data.stock_numbers[32766][32766], 2.0);
-    EXPECT_EQ(data.nat_mort[16000][16000], 0.0);
+    data.stock_numbers.at(32766, 32766) = 2.0;
+    EXPECT_EQ(data.stock_numbers.at(32766, 32766), 2.0);
+    EXPECT_EQ(data.nat_mort.at(16000, 16000), 0.0);
 }
 
 TEST(IndexSpec, AnyNonZeroUseFlagMeansUsed) {

@@ -120,11 +120,23 @@ TEST(ParseRepeat, SplitsValueAndCount) {
     }
 }
 
+// A matrix reached through row pointers, rows one after another.
+class RowMatrix {
+  public:
+    RowMatrix(int rows, int columns) : cells_(static_cast<std::size_t>(rows * columns)) {
+        for (int r = 0; r < rows; ++r)
+            rows_.push_back(cells_.data() + r * columns);
+    }
+    double* operator[](int row) { return rows_[static_cast<std::size_t>(row)]; }
+    double* const* row_pointers() { return rows_.data(); }
+
+  private:
+    std::vector<double> cells_;
+    std::vector<double*> rows_;
+};
+
 TEST(MatMultiply, MultipliesRowPointerTables) {
-    YearTable a, b, r;
-    ASSERT_TRUE(alloc_year_table(a, 2, 3));
-    ASSERT_TRUE(alloc_year_table(b, 3, 2));
-    ASSERT_TRUE(alloc_year_table(r, 2, 2));
+    RowMatrix a(2, 3), b(3, 2), r(2, 2);
     for (int i = 0; i < 6; ++i) {
         a[i / 3][i % 3] = i + 1;
         b[i / 2][i % 2] = i + 7;
@@ -147,10 +159,7 @@ TEST(MatMultiply, MultipliesRowPointerTables) {
 TEST(MatMultiply, RoundsEachProductBeforeItIsAdded) {
     // (1 + 2^-27)(1 - 2^-27) = 1 - 2^-54 rounds to 1, so the sum is exactly 0. A fused
     // multiply-add keeps the product unrounded and leaves -2^-54 instead.
-    YearTable row, column, product;
-    ASSERT_TRUE(alloc_year_table(row, 1, 2));
-    ASSERT_TRUE(alloc_year_table(column, 2, 1));
-    ASSERT_TRUE(alloc_year_table(product, 1, 1));
+    RowMatrix row(1, 2), column(2, 1), product(1, 1);
     const double tiny = std::ldexp(1.0, -27);
     row[0][0] = 1.0;
     row[0][1] = 1.0 + tiny;

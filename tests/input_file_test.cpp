@@ -40,7 +40,8 @@ class InputFileTest : public ::testing::Test {
         for (int t = 0; t < 5; ++t) {
             for (int r = 0; r < d.years; ++r) {
                 for (int c = 0; c < d.ages; ++c) {
-                    ASSERT_EQ((*tables[t])[r][c], input_cell(t, r, c)) << t << " " << r << " " << c;
+                    ASSERT_EQ((*tables[t]).at(r, c), input_cell(t, r, c))
+                        << t << " " << r << " " << c;
                 }
             }
         }
@@ -161,11 +162,11 @@ TEST_F(InputFileTest, ConvertsValuesByTheLeadingNumberRule) {
     lines[10] = "abc 12abc";
     ASSERT_FALSE(read(lines));
     EXPECT_EQ(data_.n_years, 3);
-    EXPECT_EQ(data_.nat_mort[0][0], 25.0);
-    EXPECT_EQ(data_.nat_mort[0][1], 1.5);
-    EXPECT_EQ(data_.nat_mort[2][0], 0.0);
-    EXPECT_EQ(data_.nat_mort[2][1], 12.0);
-    EXPECT_EQ(data_.nat_mort[1][1], input_cell(0, 1, 1));
+    EXPECT_EQ(data_.nat_mort.at(0, 0), 25.0);
+    EXPECT_EQ(data_.nat_mort.at(0, 1), 1.5);
+    EXPECT_EQ(data_.nat_mort.at(2, 0), 0.0);
+    EXPECT_EQ(data_.nat_mort.at(2, 1), 12.0);
+    EXPECT_EQ(data_.nat_mort.at(1, 1), input_cell(0, 1, 1));
 }
 
 TEST_F(InputFileTest, AFileThatEndsEarlyNamesTheLineItNeeded) {

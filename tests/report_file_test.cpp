@@ -88,12 +88,13 @@ TEST_F(ReportFileTest, SampleSizeSectionsSkipTwoLinesAfterEveryFleet) {
           "skip 9 9", "y0 7 8", "y1 9 10", "y2 11 12", "skip 9 9",
           "Input and Estimated effective Discard sample sizes",
           "Input and Estimated effective Discard sample sizes", "2000 -1 -2"});
-    EXPECT_EQ(data_.catch_ess[0][0], 1.0);
-    EXPECT_EQ(data_.catch_ess[2][1], 6.0);
-    EXPECT_EQ(data_.catch_ess[0][2], 7.0);
-    EXPECT_EQ(data_.catch_ess[2][3], 12.0);
-    EXPECT_EQ(data_.discard_ess[0][0], -1.0) << "a heading inside consumed lines is not looked at";
-    EXPECT_EQ(data_.discard_ess[0][1], -2.0);
+    EXPECT_EQ(data_.catch_ess.at(0, 0), 1.0);
+    EXPECT_EQ(data_.catch_ess.at(2, 1), 6.0);
+    EXPECT_EQ(data_.catch_ess.at(0, 2), 7.0);
+    EXPECT_EQ(data_.catch_ess.at(2, 3), 12.0);
+    EXPECT_EQ(data_.discard_ess.at(0, 0), -1.0)
+        << "a heading inside consumed lines is not looked at";
+    EXPECT_EQ(data_.discard_ess.at(0, 1), -2.0);
 }
 
 TEST_F(ReportFileTest, FleetTotalSectionsSkipALineBeforeEveryFleet) {
@@ -101,30 +102,30 @@ TEST_F(ReportFileTest, FleetTotalSectionsSkipALineBeforeEveryFleet) {
          Lines{"Observed and predicted total fleet catch", "2000 99 99", "2000 10 11", "2001 20",
                "2002 30 31", "Fleet 2", "2000 40", "2001 50", "2002 60",
                "Observed and predicted total fleet Discards", "Fleet 1", "x 1", "x 2", "x 3"});
-    EXPECT_EQ(data_.catch_by_fleet[0][0], 10.0);
-    EXPECT_EQ(data_.catch_by_fleet[1][0], 20.0);
-    EXPECT_EQ(data_.catch_by_fleet[2][1], 60.0);
-    EXPECT_EQ(data_.discard_by_fleet[2][0], 3.0);
-    EXPECT_EQ(data_.discard_by_fleet[2][1], 0.0) << "the file ended inside the section";
+    EXPECT_EQ(data_.catch_by_fleet.at(0, 0), 10.0);
+    EXPECT_EQ(data_.catch_by_fleet.at(1, 0), 20.0);
+    EXPECT_EQ(data_.catch_by_fleet.at(2, 1), 60.0);
+    EXPECT_EQ(data_.discard_by_fleet.at(2, 0), 3.0);
+    EXPECT_EQ(data_.discard_by_fleet.at(2, 1), 0.0) << "the file ended inside the section";
 }
 
 TEST_F(ReportFileTest, IndexBlocksGoToUsedIndicesInOrder) {
     dimension(6, 1, 1, {1, 0, 1});
-    data_.index_obs[0][1] = 99.0;  // cleared before its section even though index 1 is unused
+    data_.index_obs.at(0, 1) = 99.0;  // cleared before its section even though index 1 is unused
     read(sections_before(5) + Lines{"Index data", "Index 1", "Year obs pred resid", "2002 1 2 3",
                                     "2005 4 5 6", "", "Index 3", "2000 7 8 9",
                                     "2001 10 11 12 extra", "",
                                     "Input and Estimated effective sample sizes", "Index 1",
                                     "2003 50 40", "", "Index 3", "2004 60 30", "-1"});
-    EXPECT_EQ(data_.index_obs[2][0], 1.0);
-    EXPECT_EQ(data_.index_resid[5][0], 6.0);
-    EXPECT_EQ(data_.index_obs[3][0], 0.0) << "years without a row stay 0";
-    EXPECT_EQ(data_.index_pred[0][2], 8.0);
-    EXPECT_EQ(data_.index_resid[1][2], 12.0);
+    EXPECT_EQ(data_.index_obs.at(2, 0), 1.0);
+    EXPECT_EQ(data_.index_resid.at(5, 0), 6.0);
+    EXPECT_EQ(data_.index_obs.at(3, 0), 0.0) << "years without a row stay 0";
+    EXPECT_EQ(data_.index_pred.at(0, 2), 8.0);
+    EXPECT_EQ(data_.index_resid.at(1, 2), 12.0);
     for (int y = 0; y < 6; ++y)
-        EXPECT_EQ(data_.index_obs[y][1], 0.0);
-    EXPECT_EQ(data_.index_input_ess[3][0], 50.0);
-    EXPECT_EQ(data_.index_eff_ess[4][2], 30.0);
+        EXPECT_EQ(data_.index_obs.at(y, 1), 0.0);
+    EXPECT_EQ(data_.index_input_ess.at(3, 0), 50.0);
+    EXPECT_EQ(data_.index_eff_ess.at(4, 2), 30.0);
 }
 
 TEST_F(ReportFileTest, NoUsedIndexReadsNothingAfterTheIndexHeadings) {
@@ -132,10 +133,10 @@ TEST_F(ReportFileTest, NoUsedIndexReadsNothingAfterTheIndexHeadings) {
     read(sections_before(5) + Lines{"Index data", "2000 1 2 3",
                                     "Input and Estimated effective sample sizes", "2000 4 5",
                                     "Average F", "a", "b", "2000 0.1 0.2 0.3", "2001 0.4 0.5 0.6"});
-    EXPECT_EQ(data_.index_obs[0][0], 0.0);
-    EXPECT_EQ(data_.index_input_ess[0][0], 0.0);
-    EXPECT_EQ(data_.avg_f[0][2], 0.3);
-    EXPECT_EQ(data_.avg_f[1][0], 0.4);
+    EXPECT_EQ(data_.index_obs.at(0, 0), 0.0);
+    EXPECT_EQ(data_.index_input_ess.at(0, 0), 0.0);
+    EXPECT_EQ(data_.avg_f.at(0, 2), 0.3);
+    EXPECT_EQ(data_.avg_f.at(1, 0), 0.4);
 }
 
 TEST_F(ReportFileTest, ReadsPopulationProportionsAndStockRecruitment) {
@@ -148,9 +149,9 @@ TEST_F(ReportFileTest, ReadsPopulationProportionsAndStockRecruitment) {
                "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1) inside the section",
                "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)", "Year SSB Obs Pred",
                "1990 5000 1200 1100", "1991 6000"});
-    EXPECT_EQ(data_.stock_numbers[0][0], 1.5e6);
-    EXPECT_EQ(data_.stock_numbers[0][2], 1.0e4);
-    EXPECT_EQ(data_.stock_numbers[1][1], 2.0);
+    EXPECT_EQ(data_.stock_numbers.at(0, 0), 1.5e6);
+    EXPECT_EQ(data_.stock_numbers.at(0, 2), 1.0e4);
+    EXPECT_EQ(data_.stock_numbers.at(1, 1), 2.0);
     EXPECT_EQ(data_.ssb[0], 5000.0);
     EXPECT_EQ(data_.obs_recruits[0], 1200.0);
     EXPECT_EQ(data_.pred_recruits[0], 1100.0);
@@ -162,23 +163,23 @@ TEST_F(ReportFileTest, ASectionBeforeItsPredecessorIsNeverFound) {
     dimension(1, 1, 1, {});
     read(sections_before(7) + Lines{"Population Numbers", "5", "Average F", "a", "b", "2000 1 2 3",
                                     "Population Numbers", "Proportions of catch"});
-    EXPECT_EQ(data_.avg_f[0][1], 2.0);
-    EXPECT_EQ(data_.stock_numbers[0][0], 0.0)
+    EXPECT_EQ(data_.avg_f.at(0, 1), 2.0);
+    EXPECT_EQ(data_.stock_numbers.at(0, 0), 0.0)
         << "\"Population Numbers\" was searched after \"Average F\" and swallowed what followed";
 }
 
 TEST_F(ReportFileTest, AFileEndingInsideASectionLeavesTheRowsItLacksAsAllocated) {
     dimension(3, 2, 1, {});
     // Rows past the end are not written at all, so a wide table's zero pages stay untouched.
-    data_.avg_f[2][0] = 9.0;
+    data_.avg_f.at(2, 0) = 9.0;
     read({"Input and Estimated effective sample sizes", "2000 1 2"});
-    EXPECT_EQ(data_.catch_ess[0][1], 2.0);
-    EXPECT_EQ(data_.catch_ess[1][0], 0.0);
-    EXPECT_EQ(data_.avg_f[2][0], 9.0);
+    EXPECT_EQ(data_.catch_ess.at(0, 1), 2.0);
+    EXPECT_EQ(data_.catch_ess.at(1, 0), 0.0);
+    EXPECT_EQ(data_.avg_f.at(2, 0), 9.0);
 
     read(sections_before(8) + Lines{"Population Numbers", "1 2"});
-    EXPECT_EQ(data_.stock_numbers[0][1], 2.0);
-    EXPECT_EQ(data_.stock_numbers[1][0], 0.0);
+    EXPECT_EQ(data_.stock_numbers.at(0, 1), 2.0);
+    EXPECT_EQ(data_.stock_numbers.at(1, 0), 0.0);
 
     read(sections_before(11) +
          Lines{"Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)", "titles"});
@@ -188,8 +189,8 @@ TEST_F(ReportFileTest, AFileEndingInsideASectionLeavesTheRowsItLacksAsAllocated)
 TEST_F(ReportFileTest, AMissingSectionLeavesItsTablesAtZero) {
     dimension(2, 1, 2, {1});
     read({"nothing we know"});
-    EXPECT_EQ(data_.catch_ess[1][3], 0.0);
-    EXPECT_EQ(data_.avg_f[1][2], 0.0);
+    EXPECT_EQ(data_.catch_ess.at(1, 3), 0.0);
+    EXPECT_EQ(data_.avg_f.at(1, 2), 0.0);
     EXPECT_EQ(data_.ssb[1], 0.0);
 }
 

@@ -68,24 +68,24 @@ TEST_F(ReportScanTest, SkipLinesCountsEveryLine) {
 
 TEST_F(ReportScanTest, YearAndPlainRowsTakeTokensByPosition) {
     open(lines_of({"1990 12.5 13.0 extra", "1.5e6 2.0e5\t1.0e4", "1991 7", " ", "-2 abc 12abc"}));
-    double values[3] = {};
-    read_year_row(reader_, 2, values);
-    EXPECT_EQ(values[0], 12.5);
-    EXPECT_EQ(values[1], 13.0);
-    read_plain_row(reader_, 3, values);
-    EXPECT_EQ(values[0], 1.5e6);
-    EXPECT_EQ(values[1], 2.0e5);
-    EXPECT_EQ(values[2], 1.0e4);
-    read_year_row(reader_, 3, values);
-    EXPECT_EQ(values[0], 7.0);
-    EXPECT_EQ(values[1], 0.0) << "a short row reads its missing values as 0";
-    EXPECT_EQ(values[2], 0.0);
-    read_plain_row(reader_, 1, values);
-    EXPECT_EQ(values[0], 0.0);
-    read_plain_row(reader_, 3, values);
-    EXPECT_EQ(values[0], -2.0);
-    EXPECT_EQ(values[1], 0.0);
-    EXPECT_EQ(values[2], 12.0);
+    YearTable table;
+    ASSERT_TRUE(alloc_year_table(table, 5, 4));
+    read_year_row(reader_, table, 0, 1, 2);
+    read_plain_row(reader_, table, 1, 0, 3);
+    read_year_row(reader_, table, 2, 0, 3);
+    read_plain_row(reader_, table, 3, 0, 1);
+    read_plain_row(reader_, table, 4, 0, 3);
+    const double expected[5][4] = {
+        {0.0, 12.5, 13.0, 0.0},  // from column 1 on; "extra" is past the row's values
+        {1.5e6, 2.0e5, 1.0e4, 0.0},
+        {7.0, 0.0, 0.0, 0.0},  // a short row reads its missing values as 0
+        {0.0, 0.0, 0.0, 0.0},
+        {-2.0, 0.0, 12.0, 0.0},
+    };
+    for (int r = 0; r < 5; ++r) {
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(table.at(r, c), expected[r][c]) << r << "," << c;
+    }
 }
 
 TEST(IsDigitLed, LooksAtTheFirstCharacterOfTheFirstToken) {
@@ -115,14 +115,14 @@ TEST_F(DigitBlockTest, PlacesRowsByTheirYearInAnyOrder) {
     open(lines_of({"Index", "Year", "-5", ".5", "1985 5 50", "1982 2 20 extra", "1981 1",
                    "1982 3 30", "-1 ends", "1984 4 40"}));
     read_block(1);
-    EXPECT_EQ(data_.index_obs[5][1], 5.0);
-    EXPECT_EQ(data_.index_pred[5][1], 50.0);
-    EXPECT_EQ(data_.index_obs[2][1], 3.0) << "a repeated year's later row stands";
-    EXPECT_EQ(data_.index_pred[2][1], 30.0);
-    EXPECT_EQ(data_.index_obs[1][1], 1.0);
-    EXPECT_EQ(data_.index_pred[1][1], 0.0);
-    EXPECT_EQ(data_.index_obs[0][1], 0.0);
-    EXPECT_EQ(data_.index_obs[5][0], 0.0);
+    EXPECT_EQ(data_.index_obs.at(5, 1), 5.0);
+    EXPECT_EQ(data_.index_pred.at(5, 1), 50.0);
+    EXPECT_EQ(data_.index_obs.at(2, 1), 3.0) << "a repeated year's later row stands";
+    EXPECT_EQ(data_.index_pred.at(2, 1), 30.0);
+    EXPECT_EQ(data_.index_obs.at(1, 1), 1.0);
+    EXPECT_EQ(data_.index_pred.at(1, 1), 0.0);
+    EXPECT_EQ(data_.index_obs.at(0, 1), 0.0);
+    EXPECT_EQ(data_.index_obs.at(5, 0), 0.0);
     EXPECT_EQ(next_line(), "1984 4 40") << "the line that ends a block is consumed";
 }
 
@@ -130,10 +130,10 @@ TEST_F(DigitBlockTest, ABlankLineEndsABlockAndTheNextSeekStartsAfterIt) {
     open(lines_of({"1980 1 1", "", "1981 2 2", "title", "1983 3 3"}));
     read_block(0);
     read_block(1);
-    EXPECT_EQ(data_.index_obs[0][0], 1.0);
-    EXPECT_EQ(data_.index_obs[1][0], 0.0);
-    EXPECT_EQ(data_.index_obs[1][1], 2.0);
-    EXPECT_EQ(data_.index_obs[3][1], 0.0);
+    EXPECT_EQ(data_.index_obs.at(0, 0), 1.0);
+    EXPECT_EQ(data_.index_obs.at(1, 0), 0.0);
+    EXPECT_EQ(data_.index_obs.at(1, 1), 2.0);
+    EXPECT_EQ(data_.index_obs.at(3, 1), 0.0);
 }
 
 TEST_F(DigitBlockTest, PassesOverYearsOutsideTheRun) {
@@ -142,9 +142,9 @@ TEST_F(DigitBlockTest, PassesOverYearsOutsideTheRun) {
     read_block(0);
     double sum = 0;
     for (int y = 0; y < 6; ++y)
-        sum += data_.index_obs[y][0] + data_.index_obs[y][1];
+        sum += data_.index_obs.at(y, 0) + data_.index_obs.at(y, 1);
     EXPECT_EQ(sum, 3.0);
-    EXPECT_EQ(data_.index_obs[3][0], 3.0);
+    EXPECT_EQ(data_.index_obs.at(3, 0), 3.0);
 }
 
 TEST_F(DigitBlockTest, AHugeYearIsOutsideARunThatStartsBeforeYearZero) {
@@ -153,22 +153,22 @@ TEST_F(DigitBlockTest, AHugeYearIsOutsideARunThatStartsBeforeYearZero) {
     read_block(0);
     double sum = 0;
     for (int y = 0; y < 6; ++y)
-        sum += data_.index_obs[y][0];
+        sum += data_.index_obs.at(y, 0);
     EXPECT_EQ(sum, 1.0) << "only year 0, row 1, is inside the run";
-    EXPECT_EQ(data_.index_obs[1][0], 1.0);
+    EXPECT_EQ(data_.index_obs.at(1, 0), 1.0);
 }
 
 TEST_F(DigitBlockTest, TheSeekPassesOverLinesWithoutAToken) {
     open(lines_of({"", "   ", "\t", "1980 4 5"}));
     read_block(0);
-    EXPECT_EQ(data_.index_obs[0][0], 4.0);
-    EXPECT_EQ(data_.index_pred[0][0], 5.0);
+    EXPECT_EQ(data_.index_obs.at(0, 0), 4.0);
+    EXPECT_EQ(data_.index_pred.at(0, 0), 5.0);
 }
 
 TEST_F(DigitBlockTest, EndsAtEndOfFile) {
     open("1980 1 1\n1981 2 2");
     read_block(0);
-    EXPECT_EQ(data_.index_obs[1][0], 2.0);
+    EXPECT_EQ(data_.index_obs.at(1, 0), 2.0);
     read_block(1);
     EXPECT_TRUE(reader_.at_end);
 }

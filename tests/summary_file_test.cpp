@@ -76,9 +76,9 @@ TEST_F(SummaryFileTest, HasTheDocumentedNumberOfLines) {
 
 TEST_F(SummaryFileTest, TransposesTablesOneLinePerColumn) {
     allocate(2, 2, 2, 0);
-    data_.nat_mort[1][0] = 5.0;
-    data_.catch_ess[0][3] = 7.0;
-    data_.avg_f[1][2] = 0.5;
+    data_.nat_mort.at(1, 0) = 5.0;
+    data_.catch_ess.at(0, 3) = 7.0;
+    data_.avg_f.at(1, 2) = 0.5;
     data_.obs_recruits[0] = 100.0;
     const auto lines = write_lines();
     EXPECT_EQ(block(lines, "Natural Mortality", 1)[0], "0.000000E+000   5.000000E+000   ");
@@ -97,7 +97,7 @@ TEST_F(SummaryFileTest, EveryCellLandsInItsLineAndFieldInLargeTables) {
     allocate(years, ages, 1, 0);
     for (int y = 0; y < years; ++y) {
         for (int a = 0; a < ages; ++a)
-            data_.stock_numbers[y][a] = 1000.0 * a + y + 1;
+            data_.stock_numbers.at(y, a) = 1000.0 * a + y + 1;
     }
     const auto lines = block(write_lines(), "Stock Numbers", ages);
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(ages));
@@ -138,8 +138,8 @@ TEST_F(SummaryFileTest, UseFlagsFilterOnlyTheIndexValueBlocks) {
     for (int i = 0; i < 3; ++i) {
         data_.index_specs[i].value[0] = static_cast<std::int16_t>(i == 1 ? -10 : i + 1);
         data_.index_specs[i].value[6] = static_cast<std::int16_t>(flags[i]);
-        data_.index_obs[0][i] = 10.0 * (i + 1);
-        data_.index_eff_ess[0][i] = 100.0 * (i + 1);
+        data_.index_obs.at(0, i) = 10.0 * (i + 1);
+        data_.index_eff_ess.at(0, i) = 100.0 * (i + 1);
     }
     const auto lines = write_lines();
     const auto labels_and_values = block(lines, "Index Specification", 8);

@@ -1,8 +1,12 @@
 #include "input/input_file.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <iterator>
 #include <limits>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "input/data_line.h"
 #include "util/line_reader.h"
@@ -121,13 +125,26 @@ StageResult read_dimensions(InputCursor& cursor, AssessmentData& data) {
 // Fills one year-by-age table, one data line per year.
 StageResult read_age_table(InputCursor& cursor, const AssessmentData& data, YearTable& table,
                            std::string_view name) {
+    std::vector<double> row(static_cast<std::size_t>(count_of(data.n_ages)));
     for (int r = 0; r < data.n_years; ++r) {
         if (auto error = cursor.next_data_line(name)) return error;
         std::string_view rest = cursor.line();
-        const int found = take_decimals(rest, data.n_ages, table[r]);
+        const int found = take_decimals(rest, data.n_ages, row.data());
         if (found < data.n_ages) return cursor.count_error(data.n_ages, found);
+        table.set_row(r, 0, row);
     }
     return std::nullopt;
+}
+
+// The five age tables go on huge pages when the file is large enough to fill them all; a small
+// file that declares huge tables keeps small pages, which follow what it really fills.
+void place_age_tables(AssessmentData& data, std::uint64_t file_bytes) {
+    YearTable* const tables[] = {&data.nat_mort, &data.maturity, &data.catch_waa, &data.ssb_waa,
+                                 &data.jan1_waa};
+    const std::uint64_t cells = std::uint64_t(count_of(data.n_years)) * count_of(data.n_ages);
+    for (YearTable* table : tables) {
+        if (will_fill(*table, cells, file_bytes / std::size(tables))) prefer_huge_pages(*table);
+    }
 }
 
 // A group of data lines that is counted off without being read.
@@ -203,6 +220,9 @@ StageResult read_input_file(const std::string& path, AssessmentData& data) {
     if (!alloc_tables(data)) {
         return StageError{"Not Enough Memory for the Tables of Telk Input Data File: " + path};
     }
+    std::error_code size_error;
+    const std::uintmax_t file_bytes = std::filesystem::file_size(path, size_error);
+    place_age_tables(data, size_error ? 0 : file_bytes);
     if (auto error = read_input_tables(cursor, data)) return error;
     if (auto error = skip_unused_groups(cursor, data)) return error;
     return read_index_specs(cursor, data);

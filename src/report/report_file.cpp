@@ -1,5 +1,10 @@
 #include "report/report_file.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
 #include "report/report_scan.h"
 
 namespace scantelk {
@@ -33,7 +38,7 @@ void read_sample_size_section(ReportReader& reader, const AssessmentData& data,
     for (int f = 0; f < data.n_fleets; ++f) {
         const int input_column = 2 * f;  // the effective value follows it
         for (int y = 0; y < data.n_years; ++y)
-            read_year_row(reader, 2, table[y] + input_column);
+            read_year_row(reader, table, y, input_column, 2);
         skip_lines(reader, 2);
     }
 }
@@ -46,7 +51,7 @@ void read_fleet_total_section(ReportReader& reader, const AssessmentData& data,
     for (int f = 0; f < data.n_fleets; ++f) {
         skip_lines(reader, 1);
         for (int y = 0; y < data.n_years; ++y)
-            read_year_row(reader, 1, table[y] + f);
+            read_year_row(reader, table, y, f, 1);
     }
 }
 
@@ -67,14 +72,14 @@ void read_average_f_section(ReportReader& reader, AssessmentData& data) {
     find_section(reader, kAverageF);
     skip_lines(reader, 2);
     for (int y = 0; y < data.n_years; ++y)
-        read_year_row(reader, 3, data.avg_f[y]);
+        read_year_row(reader, data.avg_f, y, 0, 3);
 }
 
 // The row of each year holds only the numbers at age; the first token is the first age's.
 void read_population_section(ReportReader& reader, AssessmentData& data) {
     find_section(reader, kStockNumbers);
     for (int y = 0; y < data.n_years; ++y) {
-        read_plain_row(reader, data.n_ages, data.stock_numbers[y]);
+        read_plain_row(reader, data.stock_numbers, y, 0, data.n_ages);
     }
 }
 
@@ -99,6 +104,35 @@ void read_stock_recruit_section(ReportReader& reader, AssessmentData& data) {
     }
 }
 
+// Before the first row is read, the tables that the report can fill whole go on huge pages. Of
+// an index table the report fills the columns of the used indices only.
+void place_report_tables(AssessmentData& data, std::uint64_t report_bytes) {
+    const auto used =
+        static_cast<int>(std::count_if(data.index_specs.begin(), data.index_specs.end(),
+                                       [](const IndexSpec& spec) { return spec.used(); }));
+    const struct {
+        YearTable* table;
+        int filled_columns;
+    } tables[] = {
+        {&data.catch_ess, data.catch_ess.columns()},
+        {&data.discard_ess, data.discard_ess.columns()},
+        {&data.catch_by_fleet, data.catch_by_fleet.columns()},
+        {&data.discard_by_fleet, data.discard_by_fleet.columns()},
+        {&data.index_obs, used},
+        {&data.index_pred, used},
+        {&data.index_resid, used},
+        {&data.avg_f, data.avg_f.columns()},
+        {&data.stock_numbers, data.stock_numbers.columns()},
+        {&data.index_input_ess, used},
+        {&data.index_eff_ess, used},
+    };
+    for (const auto& entry : tables) {
+        const std::uint64_t cells =
+            std::uint64_t(entry.table->rows()) * std::uint64_t(entry.filled_columns);
+        if (will_fill(*entry.table, cells, report_bytes)) prefer_huge_pages(*entry.table);
+    }
+}
+
 }  // namespace
 
 StageResult read_report_file(const std::string& path, AssessmentData& data,
@@ -109,6 +143,9 @@ StageResult read_report_file(const std::string& path, AssessmentData& data,
         return StageError{"Unable to Open Telk Input Data File: " + path};
     }
     reader.findings = ReportFindings(path);
+    std::error_code size_error;
+    const std::uintmax_t report_bytes = std::filesystem::file_size(path, size_error);
+    place_report_tables(data, size_error ? 0 : report_bytes);
     read_sample_size_section(reader, data, kCatchSampleSizes, data.catch_ess);
     read_sample_size_section(reader, data, kDiscardSampleSizes, data.discard_ess);
     read_fleet_total_section(reader, data, kFleetCatch, data.catch_by_fleet);

@@ -56,7 +56,7 @@ void read_digit_row(ReportReader& reader, const AssessmentData& data, int column
     for (YearTable* table : tables) {
         const std::string_view token = next_token(rest);
         if (!token.empty()) ++found;
-        (*table)[row][column] = token.empty() ? 0.0 : parse_decimal(token);
+        table->at(row, column) = token.empty() ? 0.0 : parse_decimal(token);
     }
     note_short_row(reader, 1 + found, 1 + static_cast<int>(tables.size()));
 }
@@ -89,17 +89,26 @@ void skip_lines(ReportReader& reader, long count) {
     }
 }
 
-void read_year_row(ReportReader& reader, int count, double* values) {
-    if (!read_needed_line(reader)) return;
+bool read_year_row(ReportReader& reader, int count, double* values) {
+    if (!read_needed_line(reader)) return false;
     std::string_view rest = reader.line;
     const int year_found = next_token(rest).empty() ? 0 : 1;  // the label itself is not used
     const int found = take_values(rest, count, values);
     note_short_row(reader, year_found + found, 1 + count);
+    return true;
 }
 
-void read_plain_row(ReportReader& reader, int count, double* values) {
+void read_year_row(ReportReader& reader, YearTable& table, int row, int first_column, int count) {
+    reader.row_values.resize(static_cast<std::size_t>(count_of(count)));
+    if (read_year_row(reader, count, reader.row_values.data()))
+        table.set_row(row, first_column, reader.row_values);
+}
+
+void read_plain_row(ReportReader& reader, YearTable& table, int row, int first_column, int count) {
     if (!read_needed_line(reader)) return;
-    note_short_row(reader, take_values(reader.line, count, values), count);
+    reader.row_values.resize(static_cast<std::size_t>(count_of(count)));
+    note_short_row(reader, take_values(reader.line, count, reader.row_values.data()), count);
+    table.set_row(row, first_column, reader.row_values);
 }
 
 bool is_digit_led(std::string_view line) {

@@ -3,6 +3,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "report/report_findings.h"
 #include "store/assessment_data.h"
@@ -19,6 +20,7 @@ struct ReportReader {
     ReportSection section;    // the section being read
     bool in_section = false;  // its heading was found, so the lines it needs must be there
     ReportFindings findings;
+    std::vector<double> row_values;  // one row's values on their way into a table
 };
 
 // Reads the next line into reader.line; false (and an empty line) at end of file.
@@ -34,12 +36,16 @@ void skip_lines(ReportReader& reader, long count);
 
 // Reads one line of a year label followed by `count` values. Values missing from a short row
 // are 0.0; tokens after the last value are ignored. Past the end of the file the values are left
-// as they are: the tables are still the allocation's zeros there, and writing zeros over them
-// would make memory resident for a report that filled nothing.
-void read_year_row(ReportReader& reader, int count, double* values);
+// as they are and the result is false.
+bool read_year_row(ReportReader& reader, int count, double* values);
 
-// Reads one line of `count` values, as read_year_row does.
-void read_plain_row(ReportReader& reader, int count, double* values);
+// Reads a year row into row `row` of `table`, from column `first_column` on. Past the end of the
+// file the table is not touched: it still holds the allocation's zeros there, and writing zeros
+// over them would make memory resident for a report that filled nothing.
+void read_year_row(ReportReader& reader, YearTable& table, int row, int first_column, int count);
+
+// Reads one line of `count` values into a table row, as read_year_row does.
+void read_plain_row(ReportReader& reader, YearTable& table, int row, int first_column, int count);
 
 // True when the line's first token begins with a digit.
 bool is_digit_led(std::string_view line);

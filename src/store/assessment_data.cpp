@@ -1,43 +1,126 @@
 #include "store/assessment_data.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace scantelk {
+namespace {
+
+#if defined(__linux__)
+constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+
+// A private anonymous mapping of `bytes`, rounded up to whole 2 MB pages and aligned to one, so
+// that every page of it can be a huge page. Null when the system refuses it.
+void* map_huge_page_aligned(std::size_t& bytes) {
+    bytes = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    const std::size_t slack = kHugePageBytes;
+    void* start =
+        mmap(nullptr, bytes + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (start == MAP_FAILED) return nullptr;
+    const auto address = reinterpret_cast<std::uintptr_t>(start);
+    const std::uintptr_t aligned = (address + slack - 1) / slack * slack;
+    const std::size_t head = aligned - address;
+    if (head > 0) munmap(start, head);
+    if (slack - head > 0) munmap(reinterpret_cast<void*>(aligned + bytes), slack - head);
+    return reinterpret_cast<void*>(aligned);
+}
+#endif
+
+}  // namespace
+
+CellBlock::~CellBlock() {
+#if defined(__linux__)
+    if (mapped_bytes_ > 0) {
+        munmap(cells_, mapped_bytes_);
+        return;
+    }
+#endif
+    std::free(cells_);
+}
+
+void CellBlock::swap(CellBlock& other) noexcept {
+    std::swap(cells_, other.cells_);
+    std::swap(mapped_bytes_, other.mapped_bytes_);
+}
+
+bool CellBlock::allocate(std::size_t count) {
+    CellBlock fresh;
+    if (count > SIZE_MAX / sizeof(double)) return false;
+    std::size_t bytes = count * sizeof(double);
+#if defined(__linux__)
+    // A block of at least one huge page gets a mapping of its own, which huge pages can back
+    // later if the run fills it; until then its pages cost what a heap block's would.
+    if (bytes >= kHugePageBytes) {
+        fresh.cells_ = static_cast<double*>(map_huge_page_aligned(bytes));
+        fresh.mapped_bytes_ = fresh.cells_ != nullptr ? bytes : 0;
+    }
+#endif
+    if (fresh.cells_ == nullptr) {
+        // calloc of zero bytes may give a null pointer; one cell keeps null meaning failure.
+        fresh.cells_ =
+            static_cast<double*>(std::calloc(std::max<std::size_t>(count, 1), sizeof(double)));
+    }
+    if (fresh.cells_ == nullptr) return false;
+    swap(fresh);
+    return true;
+}
+
+bool CellBlock::advise_huge_pages() {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    return mapped_bytes_ > 0 && madvise(cells_, mapped_bytes_, MADV_HUGEPAGE) == 0;
+#else
+    return false;
+#endif
+}
+
+void YearTable::set_row(int row, int first_column, std::span<const double> values) {
+    for (std::size_t k = 0; k < values.size(); ++k)
+        column(first_column + static_cast<int>(k))[row] = values[k];
+}
 
 bool alloc_year_table(YearTable& table, int rows, int columns) {
     rows = count_of(rows);
     columns = count_of(columns);
-    const std::size_t row_length = static_cast<std::size_t>(columns);
-    const std::size_t cell_count = static_cast<std::size_t>(rows) * row_length;
-    // calloc of zero bytes may give a null pointer; keep one cell so a null always means failure.
-    double* cells =
-        static_cast<double*>(std::calloc(std::max<std::size_t>(cell_count, 1), sizeof(double)));
-    if (cells == nullptr) return false;
-    table.cells_.reset(cells);
+    YearTable fresh;
+    if (!fresh.cells_.allocate(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns)))
+        return false;
     try {
-        table.row_pointers_.resize(static_cast<std::size_t>(rows));
+        fresh.written_.assign(static_cast<std::size_t>(columns), 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    for (std::size_t r = 0; r < table.row_pointers_.size(); ++r) {
-        table.row_pointers_[r] = cells + r * row_length;
-    }
-    table.rows_ = rows;
-    table.columns_ = columns;
-    table.written_ = false;
+    fresh.rows_ = rows;
+    fresh.columns_ = columns;
+    table = std::move(fresh);
     return true;
 }
 
 void zero_year_table(YearTable& table, int rows, int columns) {
-    // Writing zeros over the allocation's zeros would make every page of a wide table resident
-    // although the run fills only a few of its cells, or none.
-    if (!table.written_) return;
     rows = std::min(count_of(rows), table.rows());
     columns = std::min(count_of(columns), table.columns());
-    for (int r = 0; r < rows; ++r) {
-        std::fill_n(table[r], columns, 0.0);
+    for (int c = 0; c < columns; ++c) {
+        // Writing zeros over the allocation's zeros would make pages resident for nothing.
+        if (table.written_[static_cast<std::size_t>(c)] != 0)
+            std::fill_n(table.column(c), rows, 0.0);
     }
+}
+
+bool prefer_huge_pages(YearTable& table) {
+    const bool untouched =
+        std::none_of(table.written_.begin(), table.written_.end(), [](auto w) { return w != 0; });
+    return untouched && table.cells_.advise_huge_pages();
+}
+
+bool will_fill(const YearTable& table, std::uint64_t filled_cells, std::uint64_t file_bytes) {
+    const std::uint64_t cells =
+        static_cast<std::uint64_t>(table.rows()) * static_cast<std::uint64_t>(table.columns());
+    return filled_cells > 0 && file_bytes / 2 >= filled_cells && 2 * filled_cells >= cells;
 }
 
 bool alloc_tables(AssessmentData& data) {

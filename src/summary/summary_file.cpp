@@ -21,14 +21,14 @@ class SummaryOutput {
   public:
     bool open(const char* path) {
         file_.reset(std::fopen(path, "wb"));
-        buffer_.resize(kBlockSize);
+        buffer_ = BlockBuffer(kBlockSize);
         return file_ != nullptr;
     }
 
     // Room for `length` more characters; write them, then `advance` by as many.
     char* reserve(std::size_t length) {
         if (used_ + length > buffer_.size()) flush();
-        if (length > buffer_.size()) buffer_.resize(length);
+        if (length > buffer_.size()) buffer_.resize(length, 0);
         return buffer_.data() + used_;
     }
     void advance(std::size_t length) { used_ += length; }
@@ -63,7 +63,7 @@ class SummaryOutput {
     }
 
     FileHandle file_;
-    std::vector<char> buffer_;
+    BlockBuffer buffer_;
     std::size_t used_ = 0;
     bool failed_ = false;
 };
@@ -78,40 +78,14 @@ std::size_t column_line_length(const YearTable& table) {
     return kFieldWidth * static_cast<std::size_t>(table.rows()) + kLineEnd.size();
 }
 
-// Lines of a transposed table are filled side by side: line k holds column k, and each row is
-// visited once per pass for the cells of up to 32 columns, four cache lines side by side, so
-// that the rows of a table of 500 ages are walked only 16 times. The cells
-// are gathered a tile of rows at a time in a short loop, so that the processor overlaps the cache
-// misses of many rows, and then written out line by line. 32 lines of 2000 years fill one
-// output block.
-constexpr int kColumnsPerPass = 32;
-constexpr std::size_t kTileRows = 64;
-
-// Lines `first` to `first + count - 1` of a transposed table, count at most kColumnsPerPass.
-void write_column_lines(SummaryOutput& out, const YearTable& table, int first, int count,
-                        FieldAlign align) {
+// Line k of a transposed table is column k, whose cells lie one after another in year order.
+void write_column_line(SummaryOutput& out, const YearTable& table, int column, FieldAlign align) {
     const auto years = static_cast<std::size_t>(table.rows());
     const std::size_t line_length = column_line_length(table);
-    char* const lines = out.reserve(line_length * static_cast<std::size_t>(count));
-    double tile[kColumnsPerPass][kTileRows];
-    for (std::size_t start = 0; start < years; start += kTileRows) {
-        const std::size_t rows = std::min(kTileRows, years - start);
-        for (std::size_t r = 0; r < rows; ++r) {
-            const double* cells = table[static_cast<int>(start + r)] + first;
-            for (int k = 0; k < count; ++k)
-                tile[k][r] = cells[k];
-        }
-        for (int k = 0; k < count; ++k) {
-            char* field = lines + line_length * static_cast<std::size_t>(k) + kFieldWidth * start;
-            write_number_fields(field, tile[k], rows, align);
-        }
-    }
-    for (int k = 0; k < count; ++k) {
-        const std::size_t line_end =
-            line_length * static_cast<std::size_t>(k + 1) - kLineEnd.size();
-        std::memcpy(lines + line_end, kLineEnd.data(), kLineEnd.size());
-    }
-    out.advance(line_length * static_cast<std::size_t>(count));
+    char* const line = out.reserve(line_length);
+    write_number_fields(line, table.column(column), years, align);
+    std::memcpy(line + line_length - kLineEnd.size(), kLineEnd.data(), kLineEnd.size());
+    out.advance(line_length);
 }
 
 void write_vector_line(SummaryOutput& out, const std::vector<double>& values, FieldAlign align) {
@@ -125,11 +99,8 @@ void write_vector_line(SummaryOutput& out, const std::vector<double>& values, Fi
 void write_table_block(SummaryOutput& out, std::string_view heading, const YearTable& table,
                        FieldAlign align) {
     write_heading(out, heading);
-    // Fewer lines per pass when 32 would not fit one output block.
-    const int per_pass = static_cast<int>(
-        std::clamp<std::size_t>(kBlockSize / column_line_length(table), 1, kColumnsPerPass));
-    for (int c = 0; c < table.columns(); c += per_pass)
-        write_column_lines(out, table, c, std::min(per_pass, table.columns() - c), align);
+    for (int c = 0; c < table.columns(); ++c)
+        write_column_line(out, table, c, align);
 }
 
 void write_introduction(SummaryOutput& out, const AssessmentData& data) {
@@ -185,7 +156,7 @@ void write_used_index_block(SummaryOutput& out, std::string_view heading,
     for (int i = 0; i < static_cast<int>(data.index_specs.size()); ++i) {
         if (!data.index_specs[static_cast<std::size_t>(i)].used()) continue;
         for (const YearTable* table : tables) {
-            write_column_lines(out, *table, i, 1, FieldAlign::right);
+            write_column_line(out, *table, i, FieldAlign::right);
         }
     }
 }

@@ -6,7 +6,7 @@ namespace scantelk {
 
 bool LineReader::open(const char* path) {
     file_.reset(std::fopen(path, "rb"));
-    buffer_.assign(kBlockSize, '\0');
+    if (buffer_.size() != kBlockSize) buffer_ = BlockBuffer(kBlockSize);
     begin_ = end_ = scanned_ = 0;
     at_end_ = read_failed_ = false;
     line_number_ = 0;
@@ -50,7 +50,7 @@ void LineReader::refill() {
         begin_ = 0;
         end_ = pending;
     }
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2, end_);
     const std::size_t got =
         std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
     end_ += got;

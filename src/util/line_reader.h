@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string_view>
-#include <vector>
 
 #include "util/file_io.h"
 
@@ -31,7 +30,7 @@ class LineReader {
     void refill();
 
     FileHandle file_;
-    std::vector<char> buffer_;
+    BlockBuffer buffer_;
     std::size_t begin_ = 0;    // first unread byte
     std::size_t end_ = 0;      // one past the last byte read from the file
     std::size_t scanned_ = 0;  // bytes from begin_ already known to hold no line feed
