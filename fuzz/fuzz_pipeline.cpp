@@ -161,10 +161,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::remove((base + ".tmp").c_str());
 
     // A failed stage comes back as an error; nothing may end the process. The findings are
-    // collected as --warn collects them, so that their code is fuzzed too.
+    // collected as --warn collects them, so that their code is fuzzed too, and inputs of odd
+    // length write what the report lacked as NaN, as --nan does.
     scantelk::AssessmentData data;
-    const scantelk::StageResult error =
-        scantelk::run_scantelk(base + ".dat", data, scantelk::ReportCheck::warn).error;
+    const scantelk::RunOptions options{
+        scantelk::ReportCheck::warn,
+        size % 2 == 1 ? scantelk::MissingValues::nan : scantelk::MissingValues::zero};
+    const scantelk::StageResult error = scantelk::run_scantelk(base + ".dat", data, options).error;
 
     // A failed write (exit status -1) stops part-way through the summary by its nature; any other
     // failure leaves no summary, and a success one of the lines and line lengths its dimensions

@@ -1,6 +1,7 @@
 // Runs the built program on small files in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -37,7 +38,7 @@ TEST_F(EndToEndTest, WithoutAnArgumentPrintsTheUsageLine) {
 
 TEST_F(EndToEndTest, TheWorkedExampleMatchesItsGoldenSummaryByteForByte) {
     copy_run("examples/tiny", "tiny");
-    const auto result = run_program(dir_.path(), {"tiny.dat", "ignored.dat"});
+    const auto result = run_program(dir_.path(), {"tiny.dat"});
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.error_output, "");
     EXPECT_EQ(read_file(dir_.file("tiny.tmp")), read_file(source_path("tests/golden/tiny.tmp")));
@@ -65,17 +66,14 @@ TEST_F(EndToEndTest, HelpAndVersionAnswerOnStandardOutput) {
         const auto result = run_program(dir_.path(), {"run.dat", option}, "exec > help.txt;");
         EXPECT_EQ(result.exit_status, 0);
         EXPECT_EQ(result.error_output, "");
-        EXPECT_EQ(read_file(help).rfind("usage: scantelk [--warn | --strict] [--] filename\n", 0),
+        EXPECT_EQ(read_file(help).rfind(
+                      "usage: scantelk [--warn | --strict] [--nan] [--] filename...\n", 0),
                   0u)
             << option;
     }
     auto result = run_program(dir_.path(), {"--version"}, "exec > version.txt;");
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(read_file(dir_.file("version.txt")), "scantelk " SCANTELK_VERSION "\n");
-
-    result = run_program(dir_.path(), {"--helpful"});
-    EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.error_output, "Unable to Open Telk Input Data File: --helpful\n");
 
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     for (const char* option : {"--help", "--version"}) {
@@ -105,6 +103,42 @@ TEST_F(EndToEndTest, TheSummaryNeverReplacesAnInputFile) {
     result = run_program(dir_.path(), {"run.dat"});
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.error_output, "Summary File Would Replace an Input File: run.tmp\n");
+}
+
+// The command line: an unknown option refuses it all, several paths are converted in turn as if
+// one by one, and a summary given as the input is refused before it is read.
+TEST_F(EndToEndTest, TheCommandLineRefusesWhatItDoesNotUnderstandAndConvertsEveryPath) {
+    copy_run("examples/tiny", "a");
+    copy_run("examples/tiny", "c");
+    fs::copy_file(source_path("tests/golden/tiny.tmp"), dir_.file("s.tmp"));
+    const std::string usage = "usage: scantelk filename\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string error_output;
+        std::vector<std::string> summaries;  // written, each the golden one
+    } cases[] = {
+        {{"a.dat", "--stirct"}, "scantelk: unknown option --stirct\n" + usage, {}},
+        {{"-", "--help", "a.dat"}, "scantelk: unknown option -\n" + usage, {}},
+        {{"--warn", "a.dat", "b.dat", "c.dat"},
+         "Unable to Open Telk Input Data File: b.dat\n",
+         {"a.tmp", "c.tmp"}},
+        {{"s.tmp"}, "Summary File Would Replace an Input File: s.tmp\n", {}},
+    };
+    for (const auto& c : cases) {
+        const auto result = run_program(dir_.path(), c.args);
+        EXPECT_EQ(result.exit_status, 1) << c.args[0];
+        EXPECT_EQ(result.error_output, c.error_output) << c.args[0];
+        for (const char* name : {"a.tmp", "c.tmp"}) {
+            const bool expected =
+                std::find(c.summaries.begin(), c.summaries.end(), name) != c.summaries.end();
+            EXPECT_EQ(file_exists(dir_.file(name)), expected) << c.args[0] << " " << name;
+            if (expected) {
+                EXPECT_EQ(read_file(dir_.file(name)),
+                          read_file(source_path("tests/golden/tiny.tmp")));
+            }
+            fs::remove(dir_.file(name));
+        }
+    }
 }
 
 // The tiny run's report cut after its first row: the first section ends early and every later

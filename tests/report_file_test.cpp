@@ -75,7 +75,8 @@ class ReportFileTest : public ::testing::Test {
 
     void read(const Lines& lines) {
         testing::write_file(path_, lines_of(lines));
-        ASSERT_FALSE(read_report_file(path_, data_));
+        ReportFindings findings(path_);
+        ASSERT_FALSE(read_report_file(path_, data_, findings));
     }
 
     TempDir dir_;
@@ -195,7 +196,8 @@ TEST_F(ReportFileTest, AMissingSectionLeavesItsTablesAtZero) {
 }
 
 TEST_F(ReportFileTest, AReportThatCannotBeOpenedStopsTheRun) {
-    const StageResult error = read_report_file(dir_.file("none.rep"), data_);
+    ReportFindings findings;
+    const StageResult error = read_report_file(dir_.file("none.rep"), data_, findings);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->message, "Unable to Open Telk Input Data File: " + dir_.file("none.rep"));
     EXPECT_EQ(error->exit_status, 1);
@@ -206,9 +208,9 @@ class ReportFindingsTest : public ReportFileTest {
   protected:
     Lines findings_of(const Lines& lines) {
         testing::write_file(path_, lines_of(lines));
-        std::vector<std::string> findings;
-        EXPECT_FALSE(read_report_file(path_, data_, &findings));
-        return findings;
+        ReportFindings findings(path_);
+        EXPECT_FALSE(read_report_file(path_, data_, findings));
+        return findings.lines();
     }
     std::string warning(const std::string& text) const { return path_ + ": warning: " + text; }
     std::string row_warning(int line, const std::string& text) const {
@@ -299,11 +301,12 @@ TEST_F(ReportFindingsTest, RowsOutsideTheRunAreNamedAndRowFindingsStopAtTwenty) 
     dimension(1, 1, 1, {1});
     Lines report = sections_before(5) + Lines{"Index data", "01999x 1 2 3"};
     report.insert(report.end(), 24, "2001 1 2 3");
+    report.push_back("2000 1 2 3");  // the index's one year has its row
     const Lines findings = findings_of(report);
     ASSERT_EQ(findings.size(), 20u + 6u + 1u);
     EXPECT_EQ(findings[0], row_warning(16, "year 01999 is outside 2000-2000; row passed over"));
     EXPECT_EQ(findings[19], row_warning(35, "year 2001 is outside 2000-2000; row passed over"));
-    EXPECT_EQ(findings[20], not_found_from(5, 40).front());
+    EXPECT_EQ(findings[20], not_found_from(5, 41).front());
     EXPECT_EQ(findings.back(), warning("5 more row warnings not shown"));
 }
 

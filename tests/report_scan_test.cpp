@@ -16,53 +16,55 @@ class ReportScanTest : public ::testing::Test {
   protected:
     void open(const std::string& content) {
         testing::write_file(dir_.file("run.rep"), content);
-        ASSERT_TRUE(reader_.lines.open(dir_.file("run.rep").c_str()));
+        ASSERT_TRUE(reader_.open(dir_.file("run.rep")));
     }
     std::string next_line() {
-        read_report_line(reader_);
-        return std::string(reader_.line);
+        reader_.read_line();
+        return std::string(reader_.line());
     }
 
     TempDir dir_;
-    ReportReader reader_;
+    AssessmentData data_;
+    ReportFindings findings_;
+    ReportReader reader_{data_, findings_};
 };
 
 TEST_F(ReportScanTest, FindsHeadingsAsExactSubstrings) {
     open(lines_of({"average f", "--- Average F by year ---", "after", "Average F again", "x"}));
-    find_section(reader_, {"Average F", "test"});
+    reader_.find_section({"Average F", "test"});
     EXPECT_EQ(next_line(), "after");
-    find_section(reader_, {"Average F", "test"});
+    reader_.find_section({"Average F", "test"});
     EXPECT_EQ(next_line(), "x");
-    find_section(reader_, {"after", "test"});
-    EXPECT_TRUE(reader_.at_end) << "an earlier occurrence is never found again";
+    reader_.find_section({"after", "test"});
+    EXPECT_TRUE(reader_.at_end()) << "an earlier occurrence is never found again";
 }
 
 TEST_F(ReportScanTest, FindsAHeadingOnTheLastLineWithOrWithoutALineFeed) {
     open("a\nLast heading");
-    find_section(reader_, {"Last heading", "test"});
-    EXPECT_FALSE(reader_.at_end);
-    EXPECT_EQ(reader_.line, "Last heading");
+    reader_.find_section({"Last heading", "test"});
+    EXPECT_FALSE(reader_.at_end());
+    EXPECT_EQ(reader_.line(), "Last heading");
 
     open("a\r\n# Last heading\r\n");
-    find_section(reader_, {"Last heading", "test"});
-    EXPECT_FALSE(reader_.at_end);
+    reader_.find_section({"Last heading", "test"});
+    EXPECT_FALSE(reader_.at_end());
 }
 
 TEST_F(ReportScanTest, EndOfFileEndsEverySearchAndRead) {
     open(lines_of({"1 2 3"}));
-    find_section(reader_, {"missing", "test"});
-    EXPECT_TRUE(reader_.at_end);
-    find_section(reader_, {"1 2", "test"});
-    EXPECT_TRUE(reader_.at_end);
+    reader_.find_section({"missing", "test"});
+    EXPECT_TRUE(reader_.at_end());
+    reader_.find_section({"1 2", "test"});
+    EXPECT_TRUE(reader_.at_end());
     double values[3] = {9, 9, 9};
-    read_year_row(reader_, 3, values);
+    reader_.read_year_row(0, values);
     EXPECT_EQ(values[0], 9.0) << "nothing is written past the end";
-    skip_lines(reader_, 1000000000L);
+    reader_.skip_lines(std::int64_t{1} << 40);
 }
 
 TEST_F(ReportScanTest, SkipLinesCountsEveryLine) {
     open(lines_of({"# not a comment", "", std::string(3000, 'x'), "a", "b"}));
-    skip_lines(reader_, 3);
+    reader_.skip_lines(3);
     EXPECT_EQ(next_line(), "a");
 }
 
@@ -70,11 +72,11 @@ TEST_F(ReportScanTest, YearAndPlainRowsTakeTokensByPosition) {
     open(lines_of({"1990 12.5 13.0 extra", "1.5e6 2.0e5\t1.0e4", "1991 7", " ", "-2 abc 12abc"}));
     YearTable table;
     ASSERT_TRUE(alloc_year_table(table, 5, 4));
-    read_year_row(reader_, table, 0, 1, 2);
-    read_plain_row(reader_, table, 1, 0, 3);
-    read_year_row(reader_, table, 2, 0, 3);
-    read_plain_row(reader_, table, 3, 0, 1);
-    read_plain_row(reader_, table, 4, 0, 3);
+    reader_.read_year_row(table, 0, 1, 2);
+    reader_.read_plain_row(table, 1, 0, 3);
+    reader_.read_year_row(table, 2, 0, 3);
+    reader_.read_plain_row(table, 3, 0, 1);
+    reader_.read_plain_row(table, 4, 0, 3);
     const double expected[5][4] = {
         {0.0, 12.5, 13.0, 0.0},  // from column 1 on; "extra" is past the row's values
         {1.5e6, 2.0e5, 1.0e4, 0.0},
@@ -106,9 +108,8 @@ class DigitBlockTest : public ReportScanTest {
     }
     void read_block(int column) {
         YearTable* const tables[] = {&data_.index_obs, &data_.index_pred};
-        read_digit_block(reader_, data_, column, tables);
+        reader_.read_digit_block(column, tables);
     }
-    AssessmentData data_;
 };
 
 TEST_F(DigitBlockTest, PlacesRowsByTheirYearInAnyOrder) {
@@ -170,7 +171,7 @@ TEST_F(DigitBlockTest, EndsAtEndOfFile) {
     read_block(0);
     EXPECT_EQ(data_.index_obs.at(1, 0), 2.0);
     read_block(1);
-    EXPECT_TRUE(reader_.at_end);
+    EXPECT_TRUE(reader_.at_end());
 }
 
 }  // namespace

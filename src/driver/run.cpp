@@ -31,43 +31,35 @@ bool same_existing_file(const std::string& first, const std::string& second) {
     return fs::equivalent(first, second, error) && !error;
 }
 
-// The findings that --warn and --strict write: a stale report first, then what the reading met.
-std::vector<std::string> report_findings(const std::string& input_path,
-                                         const std::string& report_path,
-                                         const std::vector<std::string>& reading_findings) {
-    std::vector<std::string> findings;
-    if (report_is_older(report_path, input_path)) {
-        findings.push_back(report_path + ": warning: older than " + input_path +
-                           "; it may be from an earlier run");
-    }
-    findings.insert(findings.end(), reading_findings.begin(), reading_findings.end());
-    return findings;
-}
-
 }  // namespace
 
-RunResult run_scantelk(const std::string& input_path, AssessmentData& data, ReportCheck check) {
+RunResult run_scantelk(const std::string& input_path, AssessmentData& data,
+                       const RunOptions& options) {
     const std::string report_path = replace_extension(input_path, ".rep");
     const std::string summary_path = replace_extension(input_path, ".tmp");
     RunResult result;
-    result.error = read_input_file(input_path, data);
-    if (result.error) return result;
-    std::vector<std::string> reading_findings;
-    result.error = read_report_file(report_path, data, &reading_findings);
-    if (result.error) return result;
-
-    if (check != ReportCheck::quiet) {
-        result.findings = report_findings(input_path, report_path, reading_findings);
-        // A stale report alone does not fail a strict run: copying files can reorder their times.
-        if (check == ReportCheck::strict && !reading_findings.empty()) {
-            result.error = StageError{summary_path + ": error: summary not written (--strict)"};
-            return result;
-        }
-    }
+    // Before anything is read: a huge input is not read for nothing, and a summary given as the
+    // input is named as such rather than as a file of the wrong version.
     if (same_existing_file(summary_path, input_path) ||
         same_existing_file(summary_path, report_path)) {
         result.error = StageError{"Summary File Would Replace an Input File: " + summary_path};
         return result;
+    }
+    result.error = read_input_file(input_path, data);
+    if (result.error) return result;
+
+    ReportFindings findings(report_path, options.missing);
+    if (options.check != ReportCheck::quiet && report_is_older(report_path, input_path))
+        findings.older_than(input_path);
+    result.error = read_report_file(report_path, data, findings, options.missing);
+    if (result.error) return result;
+
+    if (options.check != ReportCheck::quiet) {
+        result.findings = findings.lines();
+        if (options.check == ReportCheck::strict && findings.report_lacked_anything()) {
+            result.error = StageError{summary_path + ": error: summary not written (--strict)"};
+            return result;
+        }
     }
     result.error = write_summary_file(summary_path, data);
     return result;

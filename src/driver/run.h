@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "report/report_findings.h"
 #include "util/stage_error.h"
 
 namespace scantelk {
@@ -14,6 +15,11 @@ struct AssessmentData;
 // refuse to write a summary from a report that lacked anything.
 enum class ReportCheck { quiet, warn, strict };
 
+struct RunOptions {
+    ReportCheck check = ReportCheck::quiet;
+    MissingValues missing = MissingValues::zero;  // --nan: what the report lacked is NaN
+};
+
 struct RunResult {
     std::vector<std::string> findings;  // one line each, for standard error, before any error
     StageResult error;
@@ -21,8 +27,9 @@ struct RunResult {
 
 // Reads the input data file at `input_path` and its report into `data`, and writes the summary.
 // The report and summary paths are the input path with the extension ".rep" and ".tmp". A
-// summary that would replace the input data file or the report is not written.
+// summary that would replace the input data file or the report stops the run before anything
+// is read.
 RunResult run_scantelk(const std::string& input_path, AssessmentData& data,
-                       ReportCheck check = ReportCheck::quiet);
+                       const RunOptions& options = {});
 
 }  // namespace scantelk

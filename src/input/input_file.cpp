@@ -46,7 +46,7 @@ class InputCursor {
                           "file ends before " + std::string(ends_before));
     }
 
-    StageResult count_error(long expected, long found) const {
+    StageResult count_error(int expected, int found) const {
         return line_error(reader_.line_number(), "expected " + std::to_string(expected) +
                                                      (expected == 1 ? " value" : " values") +
                                                      ", found " + std::to_string(found));
@@ -59,7 +59,7 @@ class InputCursor {
     std::string_view line() const { return line_; }
 
   private:
-    StageResult line_error(long line_number, const std::string& what) const {
+    StageResult line_error(std::int64_t line_number, const std::string& what) const {
         return StageError{"Bad Telk Input Data File: " + path_ + " line " +
                           std::to_string(line_number) + ": " + what};
     }

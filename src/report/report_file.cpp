@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "report/report_scan.h"
 
@@ -34,12 +37,12 @@ constexpr ReportSection kStockRecruitment{
 // then two lines that are passed over (after the last fleet too).
 void read_sample_size_section(ReportReader& reader, const AssessmentData& data,
                               const ReportSection& section, YearTable& table) {
-    find_section(reader, section);
+    reader.find_section(section);
     for (int f = 0; f < data.n_fleets; ++f) {
         const int input_column = 2 * f;  // the effective value follows it
         for (int y = 0; y < data.n_years; ++y)
-            read_year_row(reader, table, y, input_column, 2);
-        skip_lines(reader, 2);
+            reader.read_year_row(table, y, input_column, 2);
+        reader.skip_lines(2);
     }
 }
 
@@ -47,57 +50,61 @@ void read_sample_size_section(ReportReader& reader, const AssessmentData& data,
 // (the observed total) is kept.
 void read_fleet_total_section(ReportReader& reader, const AssessmentData& data,
                               const ReportSection& section, YearTable& table) {
-    find_section(reader, section);
+    reader.find_section(section);
     for (int f = 0; f < data.n_fleets; ++f) {
-        skip_lines(reader, 1);
+        reader.skip_lines(1);
         for (int y = 0; y < data.n_years; ++y)
-            read_year_row(reader, table, y, f, 1);
+            reader.read_year_row(table, y, f, 1);
     }
 }
 
 // Sections 5 and 6: the k-th year-led block after the heading belongs to the k-th used index.
+// The years that a block leaves out are named after the section, when it was found.
 void read_index_section(ReportReader& reader, AssessmentData& data, const ReportSection& section,
-                        std::span<YearTable* const> tables) {
+                        std::span<YearTable* const> tables, ReportFindings& findings) {
     for (YearTable* table : tables)
         zero_year_table(*table, data.n_years, data.n_indices);
-    find_section(reader, section);
+    reader.find_section(section);
+    std::vector<std::pair<int, std::string>> missing_years;  // index number, years
     for (int i = 0; i < data.n_indices; ++i) {
-        if (data.index_specs[static_cast<std::size_t>(i)].used()) {
-            read_digit_block(reader, data, i, tables);
-        }
+        if (!data.index_specs[static_cast<std::size_t>(i)].used()) continue;
+        reader.read_digit_block(i, tables);
+        if (reader.section_found() && reader.block_lacks_years())
+            missing_years.emplace_back(i + 1, year_ranges(reader.block_rows(), data.first_year));
     }
+    for (const auto& [index_number, years] : missing_years)
+        findings.index_lacks_years(section, index_number, years);
 }
 
 void read_average_f_section(ReportReader& reader, AssessmentData& data) {
-    find_section(reader, kAverageF);
-    skip_lines(reader, 2);
+    reader.find_section(kAverageF);
+    reader.skip_lines(2);
     for (int y = 0; y < data.n_years; ++y)
-        read_year_row(reader, data.avg_f, y, 0, 3);
+        reader.read_year_row(data.avg_f, y, 0, 3);
 }
 
 // The row of each year holds only the numbers at age; the first token is the first age's.
 void read_population_section(ReportReader& reader, AssessmentData& data) {
-    find_section(reader, kStockNumbers);
-    for (int y = 0; y < data.n_years; ++y) {
-        read_plain_row(reader, data.stock_numbers, y, 0, data.n_ages);
-    }
+    reader.find_section(kStockNumbers);
+    for (int y = 0; y < data.n_years; ++y)
+        reader.read_plain_row(data.stock_numbers, y, 0, data.n_ages);
 }
 
 // Sections 9 and 10: per fleet, one line, then two label rows per year. Nothing in them is kept,
 // so each row is consumed as the one line it is.
 void pass_proportions_section(ReportReader& reader, const AssessmentData& data,
                               const ReportSection& section) {
-    find_section(reader, section);
-    const long lines_per_fleet = 1 + 2L * count_of(data.n_years);
-    skip_lines(reader, count_of(data.n_fleets) * lines_per_fleet);
+    reader.find_section(section);
+    const std::int64_t lines_per_fleet = 1 + std::int64_t{2} * count_of(data.n_years);
+    reader.skip_lines(count_of(data.n_fleets) * lines_per_fleet);
 }
 
 void read_stock_recruit_section(ReportReader& reader, AssessmentData& data) {
-    find_section(reader, kStockRecruitment);
-    skip_lines(reader, 1);
+    reader.find_section(kStockRecruitment);
+    reader.skip_lines(1);
     for (std::size_t y = 0; y < data.ssb.size(); ++y) {
         double values[3] = {};
-        read_year_row(reader, 3, values);
+        reader.read_year_row(static_cast<int>(y), values);
         data.ssb[y] = values[0];
         data.obs_recruits[y] = values[1];
         data.pred_recruits[y] = values[2];
@@ -136,13 +143,12 @@ void place_report_tables(AssessmentData& data, std::uint64_t report_bytes) {
 }  // namespace
 
 StageResult read_report_file(const std::string& path, AssessmentData& data,
-                             std::vector<std::string>* findings) {
-    ReportReader reader;
-    if (!reader.lines.open(path.c_str())) {
+                             ReportFindings& findings, MissingValues missing) {
+    ReportReader reader(data, findings, missing);
+    if (!reader.open(path)) {
         // The model's own wording: the same message as for the input data file.
         return StageError{"Unable to Open Telk Input Data File: " + path};
     }
-    reader.findings = ReportFindings(path);
     std::error_code size_error;
     const std::uintmax_t report_bytes = std::filesystem::file_size(path, size_error);
     place_report_tables(data, size_error ? 0 : report_bytes);
@@ -151,16 +157,15 @@ StageResult read_report_file(const std::string& path, AssessmentData& data,
     read_fleet_total_section(reader, data, kFleetCatch, data.catch_by_fleet);
     read_fleet_total_section(reader, data, kFleetDiscards, data.discard_by_fleet);
     YearTable* const fit_tables[] = {&data.index_obs, &data.index_pred, &data.index_resid};
-    read_index_section(reader, data, kIndexFits, fit_tables);
+    read_index_section(reader, data, kIndexFits, fit_tables, findings);
     YearTable* const sample_size_tables[] = {&data.index_input_ess, &data.index_eff_ess};
-    read_index_section(reader, data, kIndexSampleSizes, sample_size_tables);
+    read_index_section(reader, data, kIndexSampleSizes, sample_size_tables, findings);
     read_average_f_section(reader, data);
     read_population_section(reader, data);
     pass_proportions_section(reader, data, kCatchProportions);
     pass_proportions_section(reader, data, kDiscardProportions);
     read_stock_recruit_section(reader, data);
-    if (reader.lines.read_failed()) return StageError{"Unable to Read Telk Report File: " + path};
-    if (findings != nullptr) *findings = reader.findings.lines();
+    if (reader.read_failed()) return StageError{"Unable to Read Telk Report File: " + path};
     return std::nullopt;
 }
 

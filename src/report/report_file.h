@@ -2,8 +2,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
+#include "report/report_findings.h"
 #include "store/assessment_data.h"
 #include "util/stage_error.h"
 
@@ -12,10 +12,10 @@ namespace scantelk {
 // Reads the report sections into the report tables of `data`, whose dimensions and tables the
 // input data file stage has set up; the report tables are expected as alloc_tables left them,
 // all zero, since rows that the report lacks are not written. A missing section is not an
-// error; a report that cannot be opened or read stops the run. When `findings` is given, it
-// receives one line for everything the report lacked (missing sections, short rows, rows
-// outside the run), in the order met.
+// error; a report that cannot be opened or read stops the run. `findings` receives everything
+// the report lacked or held out of place, in the order met. A cell that the report should have
+// filled and did not keeps its zero or, with MissingValues::nan, is written as NaN.
 StageResult read_report_file(const std::string& path, AssessmentData& data,
-                             std::vector<std::string>* findings = nullptr);
+                             ReportFindings& findings, MissingValues missing = MissingValues::zero);
 
 }  // namespace scantelk

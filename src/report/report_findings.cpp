@@ -11,28 +11,33 @@ std::string quoted_section(const ReportSection& section) {
 
 }  // namespace
 
-void ReportFindings::section_not_found(const ReportSection& section, long lines_before) {
-    lines_.push_back(path_ + ": warning: " + quoted_section(section) + " not found after line " +
-                     std::to_string(lines_before));
+void ReportFindings::older_than(std::string_view input_path) {
+    std::string text = path_ + ": warning: older than ";
+    text.append(input_path).append("; it may be from an earlier run");
+    lines_.push_back(std::move(text));
 }
 
-void ReportFindings::file_ends_inside(const ReportSection& section, long line_count) {
+void ReportFindings::section_not_found(const ReportSection& section, std::int64_t lines_before) {
+    add_lack(path_ + ": warning: " + quoted_section(section) + " not found after line " +
+             std::to_string(lines_before));
+}
+
+void ReportFindings::file_ends_inside(const ReportSection& section, std::int64_t line_count) {
     if (noted_file_end_) return;
     noted_file_end_ = true;
-    lines_.push_back(path_ + ": warning: file ends at line " + std::to_string(line_count) +
-                     " inside " + quoted_section(section));
+    add_lack(path_ + ": warning: file ends at line " + std::to_string(line_count) + " inside " +
+             quoted_section(section));
 }
 
-void ReportFindings::short_row(long line, int found, int expected) {
-    if (!shows_next_row_finding()) return;
-    lines_.push_back(path_ + ":" + std::to_string(line) + ": warning: row has " +
-                     std::to_string(found) + " of " + std::to_string(expected) +
-                     " values; the missing ones are zeros");
+void ReportFindings::short_row(std::int64_t line, int found, int expected) {
+    add_row_lack(path_ + ":" + std::to_string(line) + ": warning: row has " +
+                 std::to_string(found) + " of " + std::to_string(expected) +
+                 " values; the missing ones are " +
+                 (missing_ == MissingValues::nan ? "NaN" : "zeros"));
 }
 
-void ReportFindings::year_outside_run(long line, std::string_view year_digits, int first_year,
-                                      int last_year) {
-    if (!shows_next_row_finding()) return;
+void ReportFindings::year_outside_run(std::int64_t line, std::string_view year_digits,
+                                      int first_year, int last_year) {
     std::string text = path_ + ":" + std::to_string(line) + ": warning: year ";
     text.append(year_digits)
         .append(" is outside ")
@@ -40,16 +45,45 @@ void ReportFindings::year_outside_run(long line, std::string_view year_digits, i
         .append("-")
         .append(std::to_string(last_year))
         .append("; row passed over");
+    add_row_lack(std::move(text));
+}
+
+void ReportFindings::row_labelled(std::int64_t line, std::string_view label, int expected_year) {
+    std::string text = path_ + ":" + std::to_string(line) + ": warning: row is labelled ";
+    text.append(label)
+        .append(" where year ")
+        .append(std::to_string(expected_year))
+        .append(" was expected");
+    add_lack(std::move(text));
+}
+
+void ReportFindings::not_a_number(std::int64_t line, std::string_view token) {
+    std::string text = path_ + ":" + std::to_string(line) + ": warning: value \"";
+    text.append(token).append("\" is not a number");
+    add_row_lack(std::move(text));
+}
+
+void ReportFindings::index_lacks_years(const ReportSection& section, int index_number,
+                                       std::string_view missing_years) {
+    std::string text =
+        path_ + ": warning: index " + std::to_string(index_number) + " has no row for ";
+    text.append(missing_years).append(" in ").append(quoted_section(section));
     lines_.push_back(std::move(text));
 }
 
-bool ReportFindings::shows_next_row_finding() {
+void ReportFindings::add_lack(std::string line) {
+    lacked_anything_ = true;
+    lines_.push_back(std::move(line));
+}
+
+void ReportFindings::add_row_lack(std::string line) {
+    lacked_anything_ = true;
     if (shown_row_findings_ < kShownRowFindings) {
         ++shown_row_findings_;
-        return true;
+        lines_.push_back(std::move(line));
+    } else {
+        ++hidden_row_findings_;
     }
-    ++hidden_row_findings_;
-    return false;
 }
 
 std::vector<std::string> ReportFindings::lines() const {
@@ -59,6 +93,25 @@ std::vector<std::string> ReportFindings::lines() const {
                       " more row warnings not shown");
     }
     return all;
+}
+
+std::string year_ranges(std::span<const std::uint8_t> has_row, int first_year) {
+    std::string text;
+    const std::size_t years = has_row.size();
+    for (std::size_t start = 0; start < years; ++start) {
+        if (has_row[start] != 0) continue;
+        std::size_t last = start;
+        while (last + 1 < years && has_row[last + 1] == 0)
+            ++last;
+        if (!text.empty()) text += ", ";
+        text += std::to_string(first_year + static_cast<std::int64_t>(start));
+        if (last > start) {
+            text += '-';
+            text += std::to_string(first_year + static_cast<std::int64_t>(last));
+        }
+        start = last;
+    }
+    return text;
 }
 
 }  // namespace scantelk

@@ -1,35 +1,15 @@
 #include "report/report_scan.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <bit>
+#include <cmath>
+#include <limits>
 
 #include "util/number_parse.h"
 #include "util/tokens.h"
 
 namespace scantelk {
 namespace {
-
-// Converts the next `count` tokens of `rest` into values; missing ones give 0.0. Returns how
-// many tokens there were.
-int take_values(std::string_view rest, int count, double* values) {
-    const int j = take_decimals(rest, count, values);
-    if (j < count) std::fill(values + j, values + count, 0.0);
-    return j;
-}
-
-// Reads a line that the current section needs; at end of file, notes that the file ended
-// inside a section whose heading was found.
-bool read_needed_line(ReportReader& reader) {
-    if (read_report_line(reader)) return true;
-    if (reader.in_section) {
-        reader.findings.file_ends_inside(reader.section, reader.lines.line_number());
-    }
-    return false;
-}
-
-void note_short_row(ReportReader& reader, int found, int expected) {
-    if (found < expected) reader.findings.short_row(reader.lines.line_number(), found, expected);
-}
 
 // The table row of a year, when the year lies inside the run. The year is compared before
 // anything is subtracted, so no year text and no first year can overflow.
@@ -41,98 +21,203 @@ bool row_of_year(std::string_view year_digits, const AssessmentData& data, int& 
     return true;
 }
 
-// One row of a digit-led block, the current line.
-void read_digit_row(ReportReader& reader, const AssessmentData& data, int column,
-                    std::span<YearTable* const> tables) {
-    std::string_view rest = reader.line;
-    const std::string_view year_digits = leading_digits_text(next_token(rest));
-    int row = 0;
-    if (!row_of_year(year_digits, data, row)) {
-        reader.findings.year_outside_run(reader.lines.line_number(), year_digits, data.first_year,
-                                         data.first_year + data.n_years - 1);
-        return;
-    }
-    int found = 0;
-    for (YearTable* table : tables) {
-        const std::string_view token = next_token(rest);
-        if (!token.empty()) ++found;
-        table->at(row, column) = token.empty() ? 0.0 : parse_decimal(token);
-    }
-    note_short_row(reader, 1 + found, 1 + static_cast<int>(tables.size()));
+// True when the label reads as `year` by the integer rule; a label without digits names no year.
+bool names_year(std::string_view label, int year) {
+    const std::string_view written = integer_text(label);
+    return !written.empty() && is_decimal_digit(written.back()) && parse_integer(written) == year;
+}
+
+// True when some value is infinite or NaN, which has all its exponent bits set: only then can a
+// token have been one of their spellings. Integer operations only, so a row costs next to nothing.
+bool any_non_finite(std::span<const double> values) {
+    constexpr std::uint64_t kExponentBits = 0x7FF0000000000000;
+    bool found = false;
+    for (const double value : values)
+        found |= (std::bit_cast<std::uint64_t>(value) & kExponentBits) == kExponentBits;
+    return found;
 }
 
 }  // namespace
-
-bool read_report_line(ReportReader& reader) {
-    if (!reader.at_end && reader.lines.read_line(reader.line)) return true;
-    reader.at_end = true;
-    reader.line = std::string_view();
-    return false;
-}
-
-void find_section(ReportReader& reader, const ReportSection& section) {
-    const long lines_before = reader.lines.line_number();
-    reader.section = section;
-    reader.in_section = false;
-    while (read_report_line(reader)) {
-        if (reader.line.find(section.heading) != std::string_view::npos) {
-            reader.in_section = true;
-            return;
-        }
-    }
-    reader.findings.section_not_found(section, lines_before);
-}
-
-void skip_lines(ReportReader& reader, long count) {
-    for (long n = 0; n < count; ++n) {
-        if (!read_needed_line(reader)) return;
-    }
-}
-
-bool read_year_row(ReportReader& reader, int count, double* values) {
-    if (!read_needed_line(reader)) return false;
-    std::string_view rest = reader.line;
-    const int year_found = next_token(rest).empty() ? 0 : 1;  // the label itself is not used
-    const int found = take_values(rest, count, values);
-    note_short_row(reader, year_found + found, 1 + count);
-    return true;
-}
-
-void read_year_row(ReportReader& reader, YearTable& table, int row, int first_column, int count) {
-    reader.row_values.resize(static_cast<std::size_t>(count_of(count)));
-    if (read_year_row(reader, count, reader.row_values.data()))
-        table.set_row(row, first_column, reader.row_values);
-}
-
-void read_plain_row(ReportReader& reader, YearTable& table, int row, int first_column, int count) {
-    if (!read_needed_line(reader)) return;
-    reader.row_values.resize(static_cast<std::size_t>(count_of(count)));
-    note_short_row(reader, take_values(reader.line, count, reader.row_values.data()), count);
-    table.set_row(row, first_column, reader.row_values);
-}
 
 bool is_digit_led(std::string_view line) {
     const std::string_view token = next_token(line);
     return !token.empty() && is_decimal_digit(token.front());
 }
 
-bool seek_digit_led_line(ReportReader& reader) {
-    while (read_needed_line(reader)) {
-        if (is_digit_led(reader.line)) return true;
-    }
+ReportReader::ReportReader(const AssessmentData& data, ReportFindings& findings,
+                           MissingValues missing)
+    : data_(data),
+      findings_(findings),
+      missing_value_(missing == MissingValues::nan ? std::numeric_limits<double>::quiet_NaN()
+                                                   : 0.0),
+      write_missing_(missing == MissingValues::nan) {}
+
+bool ReportReader::open(const std::string& path) {
+    at_end_ = false;
+    line_ = std::string_view();
+    return lines_.open(path.c_str());
+}
+
+bool ReportReader::read_line() {
+    if (!at_end_ && lines_.read_line(line_)) return true;
+    at_end_ = true;
+    line_ = std::string_view();
     return false;
 }
 
-void read_digit_rows(ReportReader& reader, const AssessmentData& data, int column,
-                     std::span<YearTable* const> tables) {
-    do {
-        read_digit_row(reader, data, column, tables);
-    } while (read_report_line(reader) && is_digit_led(reader.line));
+// Reads a line that the current section needs; at end of file, notes that the file ended
+// inside a section whose heading was found.
+bool ReportReader::read_needed_line() {
+    if (read_line()) return true;
+    if (in_section_) findings_.file_ends_inside(section_, lines_.line_number());
+    return false;
 }
 
-void read_digit_block(ReportReader& reader, const AssessmentData& data, int column,
-                      std::span<YearTable* const> tables) {
-    if (seek_digit_led_line(reader)) read_digit_rows(reader, data, column, tables);
+void ReportReader::find_section(const ReportSection& section) {
+    const std::int64_t lines_before = lines_.line_number();
+    section_ = section;
+    in_section_ = false;
+    label_finding_ = false;
+    while (read_line()) {
+        if (line_.find(section.heading) != std::string_view::npos) {
+            in_section_ = true;
+            return;
+        }
+    }
+    findings_.section_not_found(section, lines_before);
+}
+
+void ReportReader::skip_lines(std::int64_t count) {
+    for (std::int64_t n = 0; n < count; ++n) {
+        if (!read_needed_line()) return;
+    }
+}
+
+void ReportReader::note_short_row(int found, int expected) {
+    if (found < expected) findings_.short_row(lines_.line_number(), found, expected);
+}
+
+// After the first row of a section whose label names another year, the rows are out of step, and
+// naming every later one would only repeat it.
+void ReportReader::check_label(std::string_view label, int row) {
+    if (label.empty() || label_finding_) return;
+    const int year = data_.first_year + row;
+    if (names_year(label, year)) return;
+    label_finding_ = true;
+    findings_.row_labelled(lines_.line_number(), label, year);
+}
+
+// Names the values, converted from `tokens` in order, that the report wrote as a spelling of
+// infinity or NaN.
+void ReportReader::check_values(std::string_view tokens, std::span<const double> values) {
+    if (!any_non_finite(values)) return;
+    for (const double value : values) {
+        const std::string_view token = next_token(tokens);
+        if (!std::isfinite(value) && spells_non_number(token))
+            findings_.not_a_number(lines_.line_number(), token);
+    }
+}
+
+// Converts the tokens into `values`; those missing from a short row are missing values.
+// Returns how many tokens there were.
+int ReportReader::take_values(std::string_view tokens, std::span<double> values) {
+    const int found = take_decimals(tokens, static_cast<int>(values.size()), values.data());
+    std::fill(values.begin() + found, values.end(), missing_value_);
+    return found;
+}
+
+// Past the end of the file: false when a missing value keeps the allocation's zero, so that the
+// row is not written at all (writing zeros over the allocation's would make memory resident for
+// a report that filled nothing); otherwise the values become missing values.
+bool ReportReader::fill_missing(std::span<double> values) const {
+    if (!write_missing_) return false;
+    std::fill(values.begin(), values.end(), missing_value_);
+    return true;
+}
+
+bool ReportReader::read_year_values(int row, std::span<double> values) {
+    if (!read_needed_line()) return false;
+    std::string_view rest = line_;
+    const std::string_view label = next_token(rest);
+    check_label(label, row);
+    const int found = take_values(rest, values);
+    note_short_row((label.empty() ? 0 : 1) + found, 1 + static_cast<int>(values.size()));
+    check_values(rest, values.first(static_cast<std::size_t>(found)));
+    return true;
+}
+
+bool ReportReader::read_plain_values(std::span<double> values) {
+    if (!read_needed_line()) return false;
+    const int found = take_values(line_, values);
+    note_short_row(found, static_cast<int>(values.size()));
+    check_values(line_, values.first(static_cast<std::size_t>(found)));
+    return true;
+}
+
+void ReportReader::read_year_row(YearTable& table, int row, int first_column, int count) {
+    row_values_.resize(static_cast<std::size_t>(count_of(count)));
+    if (read_year_values(row, row_values_) || fill_missing(row_values_))
+        table.set_row(row, first_column, row_values_);
+}
+
+void ReportReader::read_year_row(int row, std::span<double> values) {
+    if (!read_year_values(row, values)) fill_missing(values);
+}
+
+void ReportReader::read_plain_row(YearTable& table, int row, int first_column, int count) {
+    row_values_.resize(static_cast<std::size_t>(count_of(count)));
+    if (read_plain_values(row_values_) || fill_missing(row_values_))
+        table.set_row(row, first_column, row_values_);
+}
+
+void ReportReader::read_digit_block(int column, std::span<YearTable* const> tables) {
+    block_rows_.assign(static_cast<std::size_t>(count_of(data_.n_years)), 0);
+    block_row_count_ = 0;
+    while (read_needed_line()) {
+        if (is_digit_led(line_)) {
+            read_digit_rows(column, tables);
+            break;
+        }
+    }
+    if (write_missing_) mark_missing_years(column, tables);
+}
+
+void ReportReader::read_digit_rows(int column, std::span<YearTable* const> tables) {
+    do {
+        read_digit_row(column, tables);
+    } while (read_line() && is_digit_led(line_));
+}
+
+// One row of a digit-led block, the current line.
+void ReportReader::read_digit_row(int column, std::span<YearTable* const> tables) {
+    std::string_view rest = line_;
+    const std::string_view year_digits = leading_digits_text(next_token(rest));
+    int row = 0;
+    if (!row_of_year(year_digits, data_, row)) {
+        findings_.year_outside_run(lines_.line_number(), year_digits, data_.first_year,
+                                   data_.first_year + data_.n_years - 1);
+        return;
+    }
+    if (block_rows_[static_cast<std::size_t>(row)] == 0) {
+        block_rows_[static_cast<std::size_t>(row)] = 1;
+        ++block_row_count_;
+    }
+    row_values_.resize(tables.size());
+    const int found = take_values(rest, row_values_);
+    for (std::size_t j = 0; j < tables.size(); ++j)
+        tables[j]->at(row, column) = row_values_[j];
+    note_short_row(1 + found, 1 + static_cast<int>(tables.size()));
+    check_values(rest, std::span(row_values_).first(static_cast<std::size_t>(found)));
+}
+
+void ReportReader::mark_missing_years(int column, std::span<YearTable* const> tables) {
+    if (!block_lacks_years()) return;
+    for (YearTable* table : tables) {
+        double* const cells = table->column(column);
+        for (std::size_t r = 0; r < block_rows_.size(); ++r) {
+            if (block_rows_[r] == 0) cells[r] = missing_value_;
+        }
+    }
 }
 
 }  // namespace scantelk

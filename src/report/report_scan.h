@@ -1,7 +1,9 @@
 // Scanning the model's text report: headings, row shapes and year-led blocks.
 #pragma once
 
+#include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -11,57 +13,88 @@
 
 namespace scantelk {
 
-// The report stream, its current line and what the reading found lacking. Every line counts;
-// there is no comment rule.
-struct ReportReader {
-    LineReader lines;
-    std::string_view line;
-    bool at_end = false;      // a read has found the end of the file; every later read finds it too
-    ReportSection section;    // the section being read
-    bool in_section = false;  // its heading was found, so the lines it needs must be there
-    ReportFindings findings;
-    std::vector<double> row_values;  // one row's values on their way into a table
-};
-
-// Reads the next line into reader.line; false (and an empty line) at end of file.
-bool read_report_line(ReportReader& reader);
-
-// Reads up to and including the next line that contains the section's heading (exact bytes,
-// anywhere in the line). At end of file the section is simply not found, and later searches
-// read nothing.
-void find_section(ReportReader& reader, const ReportSection& section);
-
-// Reads `count` lines and ignores them.
-void skip_lines(ReportReader& reader, long count);
-
-// Reads one line of a year label followed by `count` values. Values missing from a short row
-// are 0.0; tokens after the last value are ignored. Past the end of the file the values are left
-// as they are and the result is false.
-bool read_year_row(ReportReader& reader, int count, double* values);
-
-// Reads a year row into row `row` of `table`, from column `first_column` on. Past the end of the
-// file the table is not touched: it still holds the allocation's zeros there, and writing zeros
-// over them would make memory resident for a report that filled nothing.
-void read_year_row(ReportReader& reader, YearTable& table, int row, int first_column, int count);
-
-// Reads one line of `count` values into a table row, as read_year_row does.
-void read_plain_row(ReportReader& reader, YearTable& table, int row, int first_column, int count);
-
 // True when the line's first token begins with a digit.
 bool is_digit_led(std::string_view line);
 
-// Reads up to and including the next digit-led line; false at end of file.
-bool seek_digit_led_line(ReportReader& reader);
+// Reads the model's text report front to back: finds sections by their headings and reads the
+// rows of the shapes they hold, noting in `findings` what the report lacked or held out of
+// place. Every line counts; there is no comment rule. The run's dimensions come from `data`.
+class ReportReader {
+  public:
+    ReportReader(const AssessmentData& data, ReportFindings& findings,
+                 MissingValues missing = MissingValues::zero);
 
-// Reads the block of digit-led rows that starts at the current line. The row for year Y stores
-// its j-th value in column `column` of row Y - first_year of the j-th table; rows for years
-// outside the run are passed over. The block ends at a line that has no token or is not
-// digit-led (which is consumed), or at end of file.
-void read_digit_rows(ReportReader& reader, const AssessmentData& data, int column,
-                     std::span<YearTable* const> tables);
+    // False when the file cannot be opened.
+    bool open(const std::string& path);
 
-// Seeks the next digit-led line and reads the block that starts there.
-void read_digit_block(ReportReader& reader, const AssessmentData& data, int column,
-                      std::span<YearTable* const> tables);
+    // True when reading stopped on an error of the device rather than at end of file.
+    bool read_failed() const { return lines_.read_failed(); }
+
+    // Reads the next line; false (and an empty line) at end of file and on every read after it.
+    bool read_line();
+    std::string_view line() const { return line_; }
+    bool at_end() const { return at_end_; }
+
+    // Reads up to and including the next line that contains the section's heading (exact bytes,
+    // anywhere in the line). At end of file the section is not found, and later searches read
+    // nothing.
+    void find_section(const ReportSection& section);
+    bool section_found() const { return in_section_; }
+
+    // Reads `count` lines and ignores them.
+    void skip_lines(std::int64_t count);
+
+    // Reads row `row` of a block of year rows: a label, which should name year first_year + row,
+    // then `count` values, stored in that row of `table` from column `first_column` on. Tokens
+    // after the values are ignored. Values missing from a short row, and every value of a row
+    // past the end of the file, are missing values.
+    void read_year_row(YearTable& table, int row, int first_column, int count);
+
+    // The same into `values`, which past the end of the file are left as they are unless
+    // missing values are written.
+    void read_year_row(int row, std::span<double> values);
+
+    // Reads a row of `count` values only, as read_year_row does.
+    void read_plain_row(YearTable& table, int row, int first_column, int count);
+
+    // Seeks the next digit-led line and reads the block of digit-led rows that starts there. The
+    // row for year Y stores its j-th value in column `column` of row Y - first_year of the j-th
+    // table; rows for years outside the run are passed over. The block ends at a line that has no
+    // token or is not digit-led (which is consumed), or at end of file. The run's years without
+    // a row in the block are missing values of the column.
+    void read_digit_block(int column, std::span<YearTable* const> tables);
+
+    // Per model year, 1 when the last digit-led block had a row for it.
+    std::span<const std::uint8_t> block_rows() const { return block_rows_; }
+    bool block_lacks_years() const { return block_row_count_ < count_of(data_.n_years); }
+
+  private:
+    bool read_needed_line();
+    void note_short_row(int found, int expected);
+    void check_label(std::string_view label, int row);
+    void check_values(std::string_view tokens, std::span<const double> values);
+    int take_values(std::string_view tokens, std::span<double> values);
+    bool fill_missing(std::span<double> values) const;
+    bool read_year_values(int row, std::span<double> values);
+    bool read_plain_values(std::span<double> values);
+    void read_digit_rows(int column, std::span<YearTable* const> tables);
+    void read_digit_row(int column, std::span<YearTable* const> tables);
+    void mark_missing_years(int column, std::span<YearTable* const> tables);
+
+    const AssessmentData& data_;
+    ReportFindings& findings_;
+    double missing_value_;  // what a cell the report lacks is written as
+    bool write_missing_;    // false when it keeps the allocation's zero and is not written at all
+
+    LineReader lines_;
+    std::string_view line_;
+    bool at_end_ = false;             // a read has found the end of the file
+    ReportSection section_;           // the section being read
+    bool in_section_ = false;         // its heading was found, so the lines it needs must be there
+    bool label_finding_ = false;      // the section's rows are out of step: named once already
+    std::vector<double> row_values_;  // one row's values on their way into a table
+    std::vector<std::uint8_t> block_rows_;
+    int block_row_count_ = 0;
+};
 
 }  // namespace scantelk

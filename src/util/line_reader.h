@@ -1,6 +1,7 @@
 // Whole-line reading of a text file in large blocks.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "util/file_io.h"
@@ -20,7 +21,7 @@ class LineReader {
     bool read_line(std::string_view& line);
 
     // Physical number (from 1) of the last line delivered; 0 before the first.
-    long line_number() const { return line_number_; }
+    std::int64_t line_number() const { return line_number_; }
 
     // True when reading stopped on an error of the device rather than at end of file.
     bool read_failed() const { return read_failed_; }
@@ -36,7 +37,7 @@ class LineReader {
     std::size_t scanned_ = 0;  // bytes from begin_ already known to hold no line feed
     bool at_end_ = false;
     bool read_failed_ = false;
-    long line_number_ = 0;
+    std::int64_t line_number_ = 0;
 };
 
 }  // namespace scantelk
