@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,145 @@ TEST_F(ReportCheckTest, StrictWritesNoSummaryWhereverTheOptionStands) {
                   expected_findings() + "run.tmp: error: summary not written (--strict)\n")
             << args[0];
         EXPECT_EQ(read_file(dir_.file("run.tmp")), "older summary\r\n") << args[0];
+    }
+}
+
+// The tiny run with its report edited line by line, lines numbered from 1 as findings number them.
+class EditedReportTest : public EndToEndTest {
+  protected:
+    struct Edit {
+        int line;
+        const char* text;  // nullptr drops the line
+    };
+
+    void SetUp() override { copy_run("examples/tiny", "run"); }
+
+    // Writes the report with the edits made and only its first `kept_lines` lines.
+    void edit_report(const std::vector<Edit>& edits, int kept_lines = 1000) {
+        std::vector<std::string> lines;
+        std::istringstream original(read_file(source_path("examples/tiny.rep")));
+        for (std::string line; std::getline(original, line);)
+            lines.push_back(line);
+        lines.resize(std::min<std::size_t>(lines.size(), static_cast<std::size_t>(kept_lines)));
+        std::string report;
+        for (int n = 1; n <= static_cast<int>(lines.size()); ++n) {
+            const auto edit = std::find_if(edits.begin(), edits.end(),
+                                           [n](const Edit& e) { return e.line == n; });
+            if (edit == edits.end()) {
+                report += lines[static_cast<std::size_t>(n - 1)] + "\n";
+            } else if (edit->text != nullptr) {
+                report += std::string(edit->text) + "\n";
+            }
+        }
+        testing::write_file(dir_.file("run.rep"), report);
+    }
+
+    // The summary's lines, each cut into its 16-character fields with the blanks trimmed.
+    std::vector<std::vector<std::string>> summary_fields() const {
+        std::vector<std::vector<std::string>> lines;
+        std::istringstream summary(read_file(dir_.file("run.tmp")));
+        for (std::string line; std::getline(summary, line);) {
+            std::vector<std::string> fields;
+            for (std::size_t at = 0; at + 16 <= line.size(); at += 16) {
+                std::istringstream field(line.substr(at, 16));
+                fields.emplace_back();
+                field >> fields.back();
+            }
+            lines.push_back(fields);
+        }
+        return lines;
+    }
+};
+
+// Spellings of non-numbers in both files reach the summary as such; in the input data file '#'
+// still begins a comment.
+TEST_F(EditedReportTest, NonNumbersInEitherFileReachTheSummaryAsSuch) {
+    std::string input = read_file(dir_.file("run.dat"));
+    input.replace(input.find("0.2 0.2"), 7, "-INF 1.#INF");
+    testing::write_file(dir_.file("run.dat"), input);
+    edit_report({{40, " 2000  nan  -1.#IND00  infinity"}});
+    ASSERT_EQ(run_program(dir_.path(), {"run.dat"}).exit_status, 0);
+    const auto fields = summary_fields();
+    EXPECT_EQ(fields[3][0], "-Inf");
+    EXPECT_EQ(fields[4][0], "1.000000E+000");
+    EXPECT_EQ(fields[44][0], "NaN");
+    EXPECT_EQ(fields[45][0], "NaN");
+    EXPECT_EQ(fields[46][0], "Inf");
+}
+
+// Each new finding line for line, and whether it fails a strict run.
+TEST_F(EditedReportTest, WarnNamesMislabelledRowsNonNumbersAndSurveyYearsWithoutARow) {
+    const struct {
+        std::vector<Edit> edits;
+        std::string findings;
+        bool fails_strict;
+    } cases[] = {
+        {{{40, " 2000  nan  -1.#IND00  1e400"}, {49, " 2000 obs = nan 0.4"}},  // 49 is not kept
+         "run.rep:40: warning: value \"nan\" is not a number\n"
+         "run.rep:40: warning: value \"-1.#IND00\" is not a number\n",
+         true},
+        {{{5, " 1999  100  87.4"}, {6, " Input  100  112.9"}},
+         "run.rep:5: warning: row is labelled 1999 where year 2000 was expected\n",
+         true},
+        {{{29, nullptr}},
+         "run.rep: warning: index 1 has no row for 2000 in section \"Index data\" (index fits)\n",
+         false},
+        {{{63, " +2001x inf"}},
+         "run.rep:63: warning: row is labelled +2001x where year 2000 was expected\n"
+         "run.rep:63: warning: row has 2 of 4 values; the missing ones are zeros\n"
+         "run.rep:63: warning: value \"inf\" is not a number\n",
+         true},
+    };
+    for (const auto& c : cases) {
+        edit_report(c.edits);
+        auto result = run_program(dir_.path(), {"--warn", "run.dat"});
+        EXPECT_EQ(result.exit_status, 0);
+        EXPECT_EQ(result.error_output, c.findings);
+        result = run_program(dir_.path(), {"--strict", "run.dat"});
+        EXPECT_EQ(result.exit_status, c.fails_strict ? 1 : 0) << c.findings;
+        EXPECT_EQ(result.error_output,
+                  c.findings +
+                      (c.fails_strict ? "run.tmp: error: summary not written (--strict)\n" : ""));
+    }
+}
+
+// --nan writes NaN in exactly the cells that the report should have filled and did not, where the
+// plain run writes zeros; on a complete report it changes nothing.
+TEST_F(EditedReportTest, NanWritesExactlyTheCellsTheReportLacked) {
+    using Cell = std::pair<int, int>;  // summary line from 1, field from 0
+    const struct {
+        std::vector<Edit> edits;
+        int kept_lines;
+        std::vector<Cell> nan_cells;
+    } cases[] = {
+        {{}, 1000, {}},
+        {{{41, " 2001  0.28  0.27"}}, 1000, {{47, 1}}},        // a short row
+        {{{30, nullptr}}, 1000, {{38, 1}, {39, 1}, {40, 1}}},  // a survey year without a row
+        {{}, 63, {{52, 1}, {54, 1}, {55, 1}}},                 // the file ends inside
+        {{{61, "Spawning stock lost"}},
+         1000,
+         {{52, 0}, {52, 1}, {54, 0}, {54, 1}, {55, 0}, {55, 1}}},
+    };
+    for (const auto& c : cases) {
+        edit_report(c.edits, c.kept_lines);
+        ASSERT_EQ(run_program(dir_.path(), {"run.dat"}).exit_status, 0);
+        const std::string plain_summary = read_file(dir_.file("run.tmp"));
+        const auto plain = summary_fields();
+        ASSERT_EQ(run_program(dir_.path(), {"--nan", "run.dat"}).exit_status, 0);
+        const auto with_nan = summary_fields();
+        ASSERT_EQ(with_nan.size(), plain.size());
+        std::vector<Cell> changed;
+        for (std::size_t l = 0; l < plain.size(); ++l) {
+            for (std::size_t f = 0; f < plain[l].size(); ++f) {
+                if (with_nan[l][f] == plain[l][f]) continue;
+                changed.emplace_back(static_cast<int>(l) + 1, static_cast<int>(f));
+                EXPECT_EQ(plain[l][f] + " " + with_nan[l][f], "0.000000E+000 NaN");
+            }
+        }
+        EXPECT_EQ(changed, c.nan_cells) << c.kept_lines;
+        if (c.nan_cells.empty()) {
+            EXPECT_EQ(read_file(dir_.file("run.tmp")), plain_summary);
+        }
     }
 }
 
