@@ -14,7 +14,8 @@ def plot(run: dict[str, Any], path: PathLike, dpi: int = 100) -> None:
 
     Left, over the years: spawning stock biomass; recruitment, observed as points and predicted
     as a line; the three average F columns. Right: the index fits, observed points and
-    predicted lines per used index, and below them their standardized residuals.
+    predicted lines per used index, and below them their standardized residuals. A NaN is a
+    gap; a summary written by ``scantelk --nan`` has NaN where the report lacked a value.
     """
     from matplotlib.figure import Figure
 
