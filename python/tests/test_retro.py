@@ -101,3 +101,34 @@ def test_plot_retro_titles_each_panel_with_its_rho_and_names_the_runs(tmp_path):
 @pytest.mark.parametrize("module", ["scantelk.retrospective", "scantelk.plot"])
 def test_the_examples_in_the_help_run_as_shown(module):
     assert doctest.testmod(sys.modules[module]).failed == 0
+
+
+# (4) Retrospective sets made by scripts/make_run.py --peel and the real scantelk.
+
+@pytest.fixture
+def peel_set(make_run, tmp_path):
+    """A base of 10 years and its peels 1 to 3, as paths of their summaries."""
+
+    def make(*arguments):
+        for peel in range(4):
+            make_run("--years", "10", "--peel", str(peel), *arguments, name=f"minus{peel}")
+        return {f"minus{peel}": tmp_path / f"minus{peel}.tmp" for peel in range(4)}
+    return make
+
+
+def test_a_generated_set_has_the_rho_of_its_stated_bias_and_the_full_runs_data(peel_set):
+    runs = peel_set("--peel-bias", "0.05")
+    table = scantelk.retro(runs)
+    assert table["run"].tolist() == [f"minus{k}" for k in (1, 2, 3) for _ in range(3)]
+    # The summaries hold four significant digits of each estimate.
+    assert scantelk.mohns_rho(table).tolist() == pytest.approx([0.05, -0.05, 0.05], abs=2e-3)
+    full, minus3 = scantelk.read(runs["minus0"]), scantelk.read(runs["minus3"])
+    kept = minus3["years"]
+    assert minus3["index_fit"].xs("observed", level="kind").equals(
+        full["index_fit"].xs("observed", level="kind")[kept])
+    assert minus3["ssb"][kept[:-5]].equals(full["ssb"][kept[:-5]])
+
+
+def test_a_set_without_ages_has_no_rho_of_ssb_or_recruitment(peel_set):
+    rho = scantelk.mohns_rho(peel_set("--ages", "0"))
+    assert rho.isna().tolist() == [True, False, True]
