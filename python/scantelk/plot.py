@@ -146,6 +146,10 @@ def _finish_panel(axes: Axes, title: str, label: str, from_zero: bool = True,
 
     axes.set(title=title, xlabel="Year", ylabel=label)
     axes.xaxis.set_major_locator(MaxNLocator(nbins="auto", integer=True))
+    first, last = axes.dataLim.intervalx
+    if first == last:
+        # A single year: a year of room on either side, not 5 % of the year number.
+        axes.set_xlim(first - 1, last + 1)
     if from_zero:
         low, high = axes.get_ylim()
         axes.set_ylim(min(low, 0.0), max(high, 0.0))

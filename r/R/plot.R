@@ -92,7 +92,8 @@ year_limits <- function(years) {
 # Ticks at whole years within an axis range: a run of two years would get 1980.2 and so on.
 whole_years <- function(range) {
   ticks <- pretty(range)
-  ticks[ticks == round(ticks)]
+  # pretty() steps by adding: 1980 may come out a hair off.
+  round(ticks[abs(ticks - round(ticks)) < 1e-6])
 }
 
 # A line over the years; a single year, which a line cannot show, as a point.
