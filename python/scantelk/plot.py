@@ -119,11 +119,13 @@ def plot_retro(runs: Runs, path: Optional[PathLike] = None, f_column: int = 1,
         for k, name in enumerate(order):
             series = estimate(named[name], quantity, f_column)
             if k == 0:
-                _line(axes, series.index, series, color=COLOURS[0], linewidth=2, label=name)
+                # Over the peels, which follow it until they part from it near their ends.
+                _line(axes, series.index, series, color=COLOURS[0], linewidth=2, label=name,
+                      zorder=3)
                 continue
             colour = COLOURS[1 + (k - 1) % (len(COLOURS) - 1)]
             _line(axes, series.index, series, color=colour, label=name)
-            axes.plot(series.index[-1:], series.iloc[-1:], "o", color=colour)
+            axes.plot(series.index[-1:], series.iloc[-1:], "o", color=colour, zorder=4)
         _finish_panel(axes, f"{title}\nMohn's rho = {_three_decimals(rho[quantity])}", label,
                       legend=quantity == "ssb")
     return _save(figure, path, dpi)

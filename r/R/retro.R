@@ -41,10 +41,14 @@ plot_retro <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, ..
     years <- lapply(series, function(values) as.integer(names(values)))
     main <- sprintf("%s\nMohn's rho = %s", titles[[quantity]][1], three_decimals(rho[[quantity]]))
     open_panel(unlist(years), unlist(series), main, titles[[quantity]][2], ...)
-    for (k in seq_along(names)) {
+    # The base over the peels, which follow it until they part from it near their ends; the
+    # peels' last points over everything.
+    for (k in c(seq_along(names)[-1], 1)) {
       draw_line(years[[k]], series[[k]], col = col[k], lwd = if (k == 1) lwd + 0.5 else lwd)
+    }
+    for (k in seq_along(names)[-1]) {
       last <- length(years[[k]])
-      if (k > 1) points(years[[k]][last], series[[k]][last], col = col[k], pch = 16, cex = 1.5)
+      points(years[[k]][last], series[[k]][last], col = col[k], pch = 16, cex = 1.5)
     }
     if (quantity == "ssb") {
       legend("bottomleft", names, col = col, lty = 1, lwd = lwd, bty = "n", cex = 0.8)
