@@ -8,7 +8,7 @@ from __future__ import annotations
 import os
 import re
 import textwrap
-from typing import Any, Union
+from typing import Union
 
 import numpy as np
 import pandas as pd
