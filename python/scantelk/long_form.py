@@ -41,11 +41,21 @@ def _long_block(block: str, table: Union[pd.DataFrame, pd.Series]) -> pd.DataFra
     })
 
 
-def compare(runs: Mapping[str, Union[dict[str, Any], PathLike]]) -> pd.DataFrame:
+Runs = Mapping[str, Union[dict[str, Any], PathLike]]
+
+
+def read_runs(runs: Runs) -> dict[str, dict[str, Any]]:
+    """The runs of a dict of names to runs or summary paths, each path read, in the order given."""
+    if not isinstance(runs, Mapping):
+        raise ValueError('every run needs a name: runs = {"base": ..., "alternative": ...}')
+    return {name: run if isinstance(run, dict) else read(run) for name, run in runs.items()}
+
+
+def compare(runs: Runs) -> pd.DataFrame:
     """The long forms of several runs, given as read runs or as paths, with a first column run."""
     frames = []
-    for name, run in runs.items():
-        long = to_long(run if isinstance(run, dict) else read(run))
+    for name, run in read_runs(runs).items():
+        long = to_long(run)
         long.insert(0, "run", name)
         frames.append(long)
     return pd.concat(frames, ignore_index=True)
