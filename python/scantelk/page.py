@@ -23,10 +23,13 @@ from typing import Any, Iterator, Optional, Sequence
 import pandas as pd
 
 from scantelk import page_figures as figures
+from scantelk.plot import plot_retro
 from scantelk.reader import PathLike, read
+from scantelk.retrospective import mohns_rho, retro
 
 SECTIONS = {
     "compare": "Runs compared",
+    "retro": "Retrospective analysis",
     "stock": "Stock",
     "fishing": "Fishing mortality and catch",
     "indices": "Survey indices",
@@ -108,7 +111,8 @@ def report_page(summaries: Sequence[PathLike], path: Optional[PathLike] = None, 
     _refuse_to_replace_inputs(page, summaries)
     sources = [_read_source(name, summary)
                for name, summary in zip(_run_names(summaries, names), summaries)]
-    _write_whole(page, render(sources, title=title, f_column=f_column))
+    with _replacing(page) as file:
+        file.write(render(sources, title=title, f_column=f_column))
     return page
 
 
@@ -119,6 +123,8 @@ def render(sources: Sequence[Source], *, title: Optional[str] = None, f_column: 
     sections = []
     if len(sources) > 1:
         sections.append(("compare", _compare_section(sources, f_column)))
+    if is_retrospective_set([source.run for source in sources]):
+        sections.append(("retro", _retro_section(sources, f_column)))
     sections += _run_sections(shown.run, f_column)
     number = itertools.count(1)
     body = "\n".join(_section(key, content, number) for key, content in sections)
@@ -191,6 +197,47 @@ def _compare_section(sources: Sequence[Source], f_column: int) -> list:
     return [*figures.compare_items(runs, f_column),
             _table("last-year", f"Each run's values in its own last year (F: column {f_column}).",
                    last, text_columns=1)]
+
+
+def is_retrospective_set(runs: Sequence[dict[str, Any]]) -> bool:
+    """Two or more runs that share their first year and each end in a year of their own."""
+    if len(runs) < 2 or not all(run["years"] for run in runs):
+        return False
+    last_years = [run["years"][-1] for run in runs]
+    return (len({run["years"][0] for run in runs}) == 1
+            and len(set(last_years)) == len(last_years))
+
+
+def _retro_section(sources: Sequence[Source], f_column: int) -> list:
+    runs = {source.name: source.run for source in sources}
+    peels = retro(runs, f_column)
+    rho = mohns_rho(peels)
+    base = next(s for s in sources if s.name not in set(peels["run"]))
+    names = {"ssb": "SSB", "f": "F", "recruitment": "Recruitment"}
+    rho_table = pd.DataFrame({"Quantity": [names[q] for q in rho.index],
+                              "Mohn's rho": [_three_decimals(value) for value in rho]})
+    peel_table = pd.DataFrame({
+        "Run": peels["run"], "Quantity": peels["quantity"].map(names),
+        "Last year": peels["year"].astype(str), "Peel": peels["value"],
+        "Base": peels["base"], "Relative": peels["relative"].map(_three_decimals)})
+    return [
+        _Note(f"The base run is {base.name}, which ends in {base.last_year}; each other run is "
+              f"a peel, compared with the base in its own last year. Mohn's rho is the mean "
+              f"over the peels of (peel's estimate / base run's estimate - 1). F is the "
+              f"average-F column {f_column}; recruitment is the stock numbers at the first "
+              f"age. A rho of NA: the base run's estimate is 0 for some peel, or the runs "
+              f"have no ages."),
+        figures.Drawn(plot_retro(runs, f_column=f_column),
+                      "The base run (black) and its peels, each ending in a point at its last "
+                      "year; each panel's title gives Mohn's rho."),
+        _table("mohns-rho", "Mohn's rho", rho_table, text_columns=1),
+        _table("retro-peels", "Each peel against the base run in the peel's last year",
+               peel_table, text_columns=2),
+    ]
+
+
+def _three_decimals(value: float) -> str:
+    return "NA" if math.isnan(value) else f"{value:.3f}"
 
 
 def _last_year_values(run: dict[str, Any], f_column: int) -> list:
@@ -364,14 +411,16 @@ def _refuse_to_replace_inputs(page: Path, summaries: Sequence[PathLike]) -> None
             raise ValueError(f"the page {page} would replace its input {summary}")
 
 
-def _write_whole(page: Path, text: str) -> None:
-    """Writes to a temporary file beside the page, then renames it: a reader of the page sees
-    the old page or the new one, never a part."""
+@contextlib.contextmanager
+def _replacing(page: Path) -> Iterator[io.TextIOBase]:
+    """A file that replaces `page` once the block ends without an error. It is written beside
+    the page and renamed, so a reader sees the old page or the new one, never a part; and it is
+    opened first, so that a page that cannot be written fails before the work of drawing it."""
     handle, temporary = tempfile.mkstemp(dir=page.parent, prefix=f".{page.name}.",
                                          suffix=".part")
     try:
         with os.fdopen(handle, "w", encoding="utf-8") as file:
-            file.write(text)
+            yield file
             file.flush()
             os.fsync(file.fileno())
         os.chmod(temporary, 0o666 & ~_umask())  # as an ordinary new file, not mkstemp's 0600

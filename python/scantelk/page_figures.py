@@ -16,7 +16,7 @@ from matplotlib.figure import Figure
 from matplotlib.lines import Line2D
 from matplotlib.ticker import FuncFormatter, MaxNLocator
 
-from scantelk.plot import COLOURS
+from scantelk.plot import COLOURS, _line
 
 Run = Mapping[str, Any]
 # Figures are as wide as the page (WIDE, in inches) or as half of it, so that every figure is
@@ -64,14 +64,14 @@ def stock_items(run: Run) -> list[Item]:
         return [_no_years()]
     years = run["years"]
     ssb, axes = _panels(1)
-    _over_years(axes[0], years, run["ssb"], color=COLOURS[0])
+    _line(axes[0], years, run["ssb"], color=COLOURS[0])
     _label(axes[0], "Spawning stock biomass", "SSB")
 
     recruits, axes = _panels(1)
     recruitment = run["recruitment"]
     axes[0].plot(recruitment.columns, recruitment.loc["observed"], "o", color=COLOURS[0],
                  markersize=4, label="observed")
-    _over_years(axes[0], recruitment.columns, recruitment.loc["predicted"], color=COLOURS[1],
+    _line(axes[0], recruitment.columns, recruitment.loc["predicted"], color=COLOURS[1],
                 label="predicted")
     _label(axes[0], "Recruitment", "Recruits")
     items: list[Item] = [
@@ -95,7 +95,7 @@ def fishing_items(run: Run, f_column: int) -> list[Item]:
     years = run["years"]
     f, axes = _panels(1)
     for column, style in zip((1, 2, 3), ("-", "--", ":")):
-        _over_years(axes[0], years, run["average_f"].loc[column], linestyle=style,
+        _line(axes[0], years, run["average_f"].loc[column], linestyle=style,
                     color=COLOURS[column - 1], label=f"F{column}")
     _label(axes[0], "Average F", "Average F")
     items: list[Item] = [Drawn(f, f"The three average fishing mortality columns of the run; "
@@ -106,7 +106,7 @@ def fishing_items(run: Run, f_column: int) -> list[Item]:
     weights, axes = _panels(2)
     for axes_, key, title in zip(axes, ("catch_weight", "discard_weight"), ("Catch", "Discards")):
         for n, (fleet, values) in enumerate(run[key].iterrows()):
-            _over_years(axes_, years, values, color=_colour(n), label=f"fleet {fleet}")
+            _line(axes_, years, values, color=_colour(n), label=f"fleet {fleet}")
         _label(axes_, f"{title} by fleet", f"{title} weight")
     no_discards = not run["discard_weight"].to_numpy().any()
     items.append(Drawn(weights, "Catch and discard weight of each fleet by year."
@@ -164,7 +164,7 @@ def biology_items(run: Run) -> list[Item]:
     colours = _age_colours(len(ages))
     for axes_, (key, title, label) in zip(axes, tables):
         for age, colour in zip(ages, colours):
-            _over_years(axes_, run["years"], run[key].loc[age], color=colour, linewidth=1.2)
+            _line(axes_, run["years"], run[key].loc[age], color=colour, linewidth=1.2)
         _label(axes_, title, label)
     _legend_panel(axes[5], [Line2D([], [], color=c, label=f"age {a}")
                             for a, c in zip(ages, colours)])
@@ -182,11 +182,11 @@ def compare_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
     for n, (name, run) in enumerate(with_years.items()):
         style = {"color": _colour(n), "linestyle": ("-", "--", ":", "-.")[n // len(COLOURS) % 4],
                  "label": name}
-        _over_years(axes[0], run["years"], run["ssb"], **style)
+        _line(axes[0], run["years"], run["ssb"], **style)
         recruits = recruits_by_year(run)
         if recruits is not None:
-            _over_years(axes[1], run["years"], recruits, **style)
-        _over_years(axes[2], run["years"], run["average_f"].loc[f_column], **style)
+            _line(axes[1], run["years"], recruits, **style)
+        _line(axes[2], run["years"], run["average_f"].loc[f_column], **style)
     _label(axes[0], "Spawning stock biomass", "SSB")
     _label(axes[1], "Recruitment", "Stock numbers at the first age", legend=False)
     _label(axes[2], f"Average F (column {f_column})", f"F{f_column}", legend=False)
@@ -205,13 +205,6 @@ def _panels(count: int, columns: int = 2) -> tuple[Figure, list[Axes]]:
     figure = Figure(figsize=(HALF if count == 1 else WIDE, ROW_HEIGHT[columns] * rows),
                     layout="constrained")
     return figure, list(figure.subplots(rows, columns, squeeze=False).ravel()[:count])
-
-
-def _over_years(axes: Axes, years, values, **style) -> None:
-    """A line over the years; a single year is shown as a point, which a line cannot show."""
-    if len(years) == 1:
-        style.setdefault("marker", "o")
-    axes.plot(list(years), np.asarray(values, dtype=float), **style)
 
 
 def _label(axes: Axes, title: str, quantity: str, zero: bool = True, legend: bool = True) -> None:
@@ -284,7 +277,7 @@ def _index_figure(run: Run, index: int) -> Drawn:
     figure, (values, residuals) = _panels(2)
     values.plot(surveyed, fit.loc["observed", surveyed], "o", color=COLOURS[0], markersize=4,
                 label="observed")
-    _over_years(values, surveyed, fit.loc["predicted", surveyed], color=COLOURS[1],
+    _line(values, surveyed, fit.loc["predicted", surveyed], color=COLOURS[1],
                 label="predicted")
     _label(values, f"Index {index}", "Index value")
     residual = fit.loc["std_residual", surveyed]
@@ -303,7 +296,7 @@ def _sample_size_figure(panels: list[tuple[str, pd.DataFrame]], caption: str) ->
     figure, axes = _panels(len(panels), columns=3)
     for n, (axes_, (title, sizes)) in enumerate(zip(axes, panels)):
         years = sizes.columns
-        _over_years(axes_, years, sizes.loc["input"], color=COLOURS[0], label="input")
+        _line(axes_, years, sizes.loc["input"], color=COLOURS[0], label="input")
         axes_.plot(years, sizes.loc["effective"], "o", color=COLOURS[1], markersize=3.5,
                    label="effective")
         _label(axes_, title, "Sample size", legend=n == 0)
