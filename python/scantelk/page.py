@@ -361,7 +361,7 @@ def _facts(sources: Sequence[Source], shown: Source) -> str:
     run, dims = shown.run, shown.run["dims"]
     years = run["years"]
     facts = [
-        ("Summary", str(Path(shown.path).absolute())),
+        ("Summary", str(shown.path)),
         ("Modified", _modified(shown)),
         ("Years", _describe_years(years)),
         ("Ages", f"1 to {dims['n_ages']}" if dims["n_ages"] else "none"),
@@ -374,7 +374,7 @@ def _facts(sources: Sequence[Source], shown: Source) -> str:
     if len(sources) == 1:
         return text
     runs = pd.DataFrame(
-        [[s.name, str(Path(s.path).absolute()), _modified(s),
+        [[s.name, str(s.path), _modified(s),
           f"{s.run['years'][0]} to {s.last_year}" if s.run["years"] else "none"]
          for s in sources], columns=["Run", "Summary", "Modified", "Years"])
     return (_table("runs", f"{len(sources)} runs; the sections after the comparison show "

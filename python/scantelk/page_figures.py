@@ -248,7 +248,8 @@ def _age_colours(count: int) -> list:
 
 
 def _bubbles(numbers: pd.DataFrame) -> Figure:
-    figure = Figure(figsize=(WIDE, max(3.0, 1.0 + 0.3 * len(numbers))), layout="constrained")
+    figure = Figure(figsize=(WIDE, min(max(3.0, 1.0 + 0.3 * len(numbers)), 10.0)),
+                    layout="constrained")
     axes = figure.add_subplot()
     values = numbers.to_numpy(dtype=float)
     shown = np.isfinite(values) & (values > 0)
@@ -259,7 +260,10 @@ def _bubbles(numbers: pd.DataFrame) -> Figure:
                            color=COLOURS[1], alpha=0.6, edgecolors="none")
     axes.set(title="Stock numbers at age", ylabel="Age")
     _year_axis(axes)
-    axes.yaxis.set_major_locator(MaxNLocator(integer=True))
+    if len(numbers) <= 20:
+        axes.set_yticks(numbers.index)  # every age
+    else:
+        axes.yaxis.set_major_locator(MaxNLocator(integer=True))
     axes.set_ylim(numbers.index[-1] + 0.7, numbers.index[0] - 0.7)  # the oldest age at the foot
     if shown.any():
         handles, labels = circles.legend_elements(
