@@ -18,7 +18,8 @@ from the base by simple fractions, so that Mohn's rho can be checked by hand:
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
-FOLDERS = [ROOT / "r" / "inst" / "extdata" / "retro", ROOT / "python" / "scantelk" / "data" / "retro"]
+FOLDERS = [ROOT / "r" / "inst" / "extdata" / "retro",
+           ROOT / "python" / "scantelk" / "data" / "retro"]
 FIRST_YEAR = 2000
 
 BASE = {
@@ -67,7 +68,8 @@ def summary(title: str, run: dict) -> str:
     for heading, rows, left in blocks:
         lines += [heading] + [line(row, left) for row in rows]
     lines += ["Index Specification"] + [""] * 8
-    lines += ["Index Observed, Predicted, Standardized Residual", "Index Input & Effective Sample Size"]
+    lines += ["Index Observed, Predicted, Standardized Residual",
+              "Index Input & Effective Sample Size"]
     lines += ["Average F"] + [line(row, False) for row in (f1, run["f2"], [0.8 * f for f in f1])]
     lines += ["Stock Numbers", line(run["n1"]), line(n2)]
     lines += ["Spawning Stock Biomass", line(run["ssb"], False)]

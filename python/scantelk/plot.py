@@ -119,11 +119,13 @@ def plot_retro(runs: Runs, path: Optional[PathLike] = None, f_column: int = 1,
         for k, name in enumerate(order):
             series = estimate(named[name], quantity, f_column)
             if k == 0:
-                _line(axes, series.index, series, color=COLOURS[0], linewidth=2, label=name)
+                # Over the peels, which follow it until they part from it near their ends.
+                _line(axes, series.index, series, color=COLOURS[0], linewidth=2, label=name,
+                      zorder=3)
                 continue
             colour = COLOURS[1 + (k - 1) % (len(COLOURS) - 1)]
             _line(axes, series.index, series, color=colour, label=name)
-            axes.plot(series.index[-1:], series.iloc[-1:], "o", color=colour)
+            axes.plot(series.index[-1:], series.iloc[-1:], "o", color=colour, zorder=4)
         _finish_panel(axes, f"{title}\nMohn's rho = {_three_decimals(rho[quantity])}", label,
                       legend=quantity == "ssb")
     return _save(figure, path, dpi)
@@ -146,6 +148,10 @@ def _finish_panel(axes: Axes, title: str, label: str, from_zero: bool = True,
 
     axes.set(title=title, xlabel="Year", ylabel=label)
     axes.xaxis.set_major_locator(MaxNLocator(nbins="auto", integer=True))
+    first, last = axes.dataLim.intervalx
+    if first == last:
+        # A single year: a year of room on either side, not 5 % of the year number.
+        axes.set_xlim(first - 1, last + 1)
     if from_zero:
         low, high = axes.get_ylim()
         axes.set_ylim(min(low, 0.0), max(high, 0.0))

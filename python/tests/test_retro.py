@@ -1,13 +1,19 @@
 import doctest
 import math
+import os
 import re
+import shutil
+import subprocess
 import sys
 
+import numpy as np
 import pandas as pd
 import pytest
 
 import scantelk
 from conftest import REPO, golden
+
+R_LIBRARY = os.environ.get("SCANTELK_R_LIBRARY")
 
 WORKED = REPO / "python" / "scantelk" / "data" / "retro"
 
@@ -132,3 +138,29 @@ def test_a_generated_set_has_the_rho_of_its_stated_bias_and_the_full_runs_data(p
 def test_a_set_without_ages_has_no_rho_of_ssb_or_recruitment(peel_set):
     rho = scantelk.mohns_rho(peel_set("--ages", "0"))
     assert rho.isna().tolist() == [True, False, True]
+
+
+# (5) R and Python agree on the same runs.
+
+R_RETRO = """
+paths <- commandArgs(TRUE)
+runs <- as.list(setNames(paths, sub("[.]tmp$", "", basename(paths))))
+table <- scantelk::scantelk_retro(runs)
+rho <- scantelk::mohns_rho(table)
+cat(table$run, "\\n", sprintf("%a", c(table$value, table$base, table$relative, rho)), "\\n")
+"""
+
+
+@pytest.mark.skipif(not R_LIBRARY or not shutil.which("Rscript"),
+                    reason="needs Rscript and SCANTELK_R_LIBRARY, the R package's library")
+@pytest.mark.parametrize("generated", [False, True])
+def test_r_and_python_give_the_same_differences_and_rho(peel_set, generated):
+    runs = peel_set() if generated else worked("base", "peel1", "peel2")
+    result = subprocess.run(["Rscript", "-e", R_RETRO, *map(str, runs.values())], check=True,
+                            capture_output=True, text=True, env={**os.environ, "R_LIBS": R_LIBRARY})
+    names, numbers = result.stdout.splitlines()
+    table = scantelk.retro(runs)
+    assert names.split() == table["run"].tolist()
+    ours = np.concatenate([table[["value", "base", "relative"]].to_numpy().T.ravel(),
+                           scantelk.mohns_rho(table).to_numpy()])
+    assert [float.fromhex(x) for x in numbers.split()] == pytest.approx(ours, rel=1e-12)
