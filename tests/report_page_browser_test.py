@@ -15,6 +15,7 @@ REPO = Path(__file__).resolve().parents[1]
 sys.path[:0] = [str(REPO / "scripts"), str(REPO / "python")]
 import scantelk  # noqa: E402  (this repository's package)
 from headless_chromium import chromium, open_file, screenshot  # noqa: E402
+from plot_retro_example import HADDOCK  # noqa: E402  (the arguments that made examples/haddock)
 from scantelk.page import report_page  # noqa: E402
 
 PEELS = 4
@@ -41,13 +42,14 @@ def haddock(folder: Path) -> list[Path]:
 
 
 def retrospective_set(folder: Path) -> list[Path]:
-    """A haddock-sized base run and its peels, made by scripts/make_run.py and scantelk."""
+    """The haddock example and its peels, made by scripts/make_run.py and scantelk."""
     binary = os.environ.get("SCANTELK_BINARY", str(REPO / "build" / "scantelk"))
     summaries = []
     for peel in range(PEELS + 1):
         base = folder / ("retro-base" if peel == 0 else f"retro-peel{peel}")
-        subprocess.run([sys.executable, REPO / "scripts" / "make_run.py", base, "--years", "40",
-                        "--first-year", "1982", "--unused", "1", "--peel", str(peel)], check=True)
+        subprocess.run([sys.executable, REPO / "scripts" / "make_run.py", base, *HADDOCK,
+                        "--title", f"Haddock, last {peel} years removed", "--peel", str(peel)],
+                       check=True)
         subprocess.run([binary, base.with_suffix(".dat")], check=True)
         summaries.append(base.with_suffix(".tmp"))
     return summaries
