@@ -6,6 +6,7 @@ style is one <style> element, and every link points inside the page.
 from __future__ import annotations
 
 import argparse
+import collections
 import contextlib
 import html
 import io
@@ -18,9 +19,11 @@ import tempfile
 import time
 from dataclasses import dataclass
 from pathlib import Path
-from typing import Any, Iterator, Optional, Sequence
+from typing import Any, Iterator, Optional, Sequence, Union
 
+import matplotlib
 import pandas as pd
+from matplotlib.figure import Figure
 
 from scantelk import page_figures as figures
 from scantelk.plot import plot_retro
@@ -46,7 +49,8 @@ body { margin: 0; color: #1b1b1b; background: #fff; line-height: 1.45;
        font-family: "DejaVu Sans", "Helvetica Neue", Arial, sans-serif; font-size: 15px; }
 header, main, footer { max-width: 1200px; margin: 0 auto; padding: 0 20px; }
 h1 { font-size: 1.6em; margin: 1em 0 0.4em; }
-h2 { font-size: 1.3em; margin: 1.8em 0 0.6em; padding-bottom: 0.2em; border-bottom: 1px solid #bbb; }
+h2 { font-size: 1.3em; margin: 1.8em 0 0.6em; padding-bottom: 0.2em;
+     border-bottom: 1px solid #bbb; }
 dl.facts { display: grid; grid-template-columns: max-content 1fr; gap: 0.1em 1.2em; margin: 0; }
 dl.facts dt { font-weight: bold; }
 dl.facts dd { margin: 0; overflow-wrap: anywhere; }
@@ -164,7 +168,7 @@ def _run_names(summaries: Sequence[PathLike], names: Optional[Sequence[str]]) ->
         raise ValueError(f"{len(names)} names given for {len(summaries)} summaries")
     if any(not name.strip() for name in names):
         raise ValueError("a run name is empty")
-    repeated = sorted({name for name in names if list(names).count(name) > 1})
+    repeated = [name for name, count in collections.Counter(names).items() if count > 1]
     if repeated:
         raise ValueError(f"two runs have the same name: {repeated[0]}")
     return list(names)
@@ -249,7 +253,7 @@ def _last_year_values(run: dict[str, Any], f_column: int) -> list:
             run["average_f"].loc[f_column, year]]
 
 
-def _key_quantities(run: dict[str, Any]) -> "_Table":
+def _key_quantities(run: dict[str, Any]) -> _Table:
     recruits = figures.recruits_by_year(run)
     average_f = run["average_f"]
     frame = pd.DataFrame({
@@ -264,7 +268,7 @@ def _key_quantities(run: dict[str, Any]) -> "_Table":
     return _table("key-quantities", caption, frame)
 
 
-def _stock_numbers_table(run: dict[str, Any]):
+def _stock_numbers_table(run: dict[str, Any]) -> Union[_Table, figures.Absent]:
     numbers = run["stock_numbers"]
     if len(numbers) == 0:
         return figures.Absent("The run has no ages, so it has no table of stock numbers at age.")
@@ -342,10 +346,8 @@ def _figure(item, number: Iterator[int]) -> str:
             f"<figcaption>{html.escape(item.caption)}</figcaption>\n</figure>")
 
 
-def _svg(figure, number: int) -> str:
+def _svg(figure: Figure, number: int) -> str:
     """The figure as inline SVG, its ids made unique within the page."""
-    import matplotlib
-
     buffer = io.StringIO()
     with matplotlib.rc_context({"svg.fonttype": "none", "svg.hashsalt": "scantelk"}):
         figure.savefig(buffer, format="svg", metadata=_NO_METADATA)
@@ -492,8 +494,8 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
     arguments = _parser(prog or "scantelk-report").parse_args(argv)
     names = arguments.names.split(",") if arguments.names is not None else None
     try:
-        report_page(arguments.summaries, arguments.output, title=arguments.title,
-                           names=names, f_column=arguments.f_column)
+        report_page(arguments.summaries, arguments.output, title=arguments.title, names=names,
+                    f_column=arguments.f_column)
     except (ValueError, OSError) as error:
         print(f"{prog or 'scantelk-report'}: error: {_one_line(error)}", file=sys.stderr)
         return 1
