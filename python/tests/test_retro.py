@@ -92,7 +92,7 @@ def test_a_run_without_years_is_refused(make_run):
 def test_plot_retro_titles_each_panel_with_its_rho_and_names_the_runs(tmp_path):
     figure = scantelk.plot_retro(worked("peel1", "base", "peel2"), tmp_path / "retro.png")
     assert (tmp_path / "retro.png").read_bytes().startswith(b"\x89PNG")
-    ssb, f, recruits = figure.axes
+    ssb = figure.axes[0]
     assert [axes.get_title().splitlines()[1] for axes in figure.axes] == [
         "Mohn's rho = -0.100", "Mohn's rho = 0.125", "Mohn's rho = 0.025"]
     assert [text.get_text() for text in ssb.get_legend().get_texts()] == ["base", "peel1",
