@@ -48,7 +48,8 @@ def retrospective_set(folder: Path) -> list[Path]:
     for peel in range(PEELS + 1):
         base = folder / ("retro-base" if peel == 0 else f"retro-peel{peel}")
         subprocess.run([sys.executable, REPO / "scripts" / "make_run.py", base, *HADDOCK,
-                        "--title", f"Haddock, last {peel} years removed", "--peel", str(peel)],
+                        "--title", f"Haddock, last {peel} years removed" if peel else "Haddock, base run",
+                        "--peel", str(peel)],
                        check=True)
         subprocess.run([binary, base.with_suffix(".dat")], check=True)
         summaries.append(base.with_suffix(".tmp"))
