@@ -26,13 +26,11 @@
 
 #ifdef SCANTELK_ADDRESS_SANITIZER
 // Sanitizer settings that let the fuzzer's peak memory limit (-rss_limit_mb) measure the program:
-// - max_allocation_size_mb=128, allocator_may_return_null=1: a declared table is zero-filled
-//   memory that costs nothing until written, but the sanitizer writes one shadow byte per eight
-//   bytes while it allocates it, so the 8 GB tables that a few bytes can declare would cost 1 GB
-//   each for no fault of the program. A table over 128 MB cannot be had here, and the run must
-//   stop with its one-line message. The index tables that an input of 64 KB carries through to
-//   the report (about 120 MB at most) still fit, and the cap stays below the peak memory limit,
-//   which libFuzzer also applies to a single allocation.
+// - max_allocation_size_mb=128, allocator_may_return_null=1: tables of 2 MB and more are mappings
+//   of the program's own, which cost nothing until written; a smaller block comes from the
+//   sanitizer's allocator, which writes one shadow byte per eight bytes as it allocates it. The
+//   cap keeps any heap block from costing the run more than the limit allows, and libFuzzer also
+//   applies the peak memory limit to a single allocation.
 // - quarantine_size_mb=32: freed blocks wait there to catch a use after free; every run frees a
 //   few 1 MB buffers, and the default 256 MB would fill with them.
 extern "C" const char* __asan_default_options() {

@@ -9,6 +9,8 @@ packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base
   lintian time)
 # The R and Python readers (r/, python/) and their tests.
 packages+=(r-base-core r-cran-testthat python3-pandas python3-pytest python3-matplotlib)
+# The report page's browser test opens the page in headless Chromium.
+packages+=(chromium chromium-driver python3-selenium)
 for option in "$@"; do
   case "$option" in
     --windows) packages+=(g++-mingw-w64-x86-64-posix wine64) ;;

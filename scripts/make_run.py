@@ -7,6 +7,14 @@ selected numbers with lognormal noise. Sizes are free, from a hand-sized example
 larger than real ones, for tests and benchmarks.
 
     python3 scripts/make_run.py examples/haddock --years 40 --ages 10 --fleets 2 --indices 4 --unused 1
+
+--peel K writes the same stock's run with its last K years removed, as a model refitted to
+less data reports it: the data and observations of the years kept are those of the full run,
+and the estimates drift from it towards the peel's last year, where SSB, stock numbers and
+recruits are 1 + B times the full run's and average F 1 - B times (B is --peel-bias). So a
+set made with --peel 1 ... --peel P has a Mohn's rho of about B, -B and B.
+
+    for k in 1 2 3; do python3 scripts/make_run.py runs/minus$k --peel $k; done
 """
 import argparse
 import math
@@ -28,7 +36,13 @@ def parse_args():
     p.add_argument("--magnitudes", action="store_true",
                    help="write every value with a random magnitude from 1e-4 to 1e7 and six "
                         "significant digits (a benchmark shape in which exponent forms appear)")
-    return p.parse_args()
+    p.add_argument("--peel", type=int, default=0, help="how many of the last years to remove")
+    p.add_argument("--peel-bias", type=float, default=0.05,
+                   help="a peel's relative bias in its last year (default 0.05)")
+    a = p.parse_args()
+    if not 0 <= a.peel < max(a.years, 1):
+        p.error("--peel must be at least 0 and less than --years")
+    return a
 
 
 # A random.Random when every value is to be written with a random magnitude instead.
@@ -85,12 +99,17 @@ class Stock:
                     fx = self.fmult[f][y] * self.sel[f][x]
                     self.catch[f][y][x] = fx / z[x] * (1 - math.exp(-z[x])) * self.n[y][x]
             nxt = self.n[y + 1]
-            nxt[0] = r0 * math.exp(rnd.gauss(0, 0.5))
+            recruits = r0 * math.exp(rnd.gauss(0, 0.5))
+            if A > 0:
+                nxt[0] = recruits
             for x in range(1, A):
                 nxt[x] = self.n[y][x - 1] * math.exp(-z[x - 1])
             if A > 1:
                 nxt[A - 1] += self.n[y][A - 1] * math.exp(-z[A - 1])
         self.rnd = rnd
+
+    def recruits(self, y):
+        return self.n[y][0] if self.A > 0 else 0.0
 
     def ssb(self, y):
         return sum(self.n[y][x] * self.mat[y][x] * self.wssb[y][x] for x in range(self.A)) / 1000.0
@@ -103,8 +122,34 @@ class Stock:
         return q * sum(self.n[y][x] * logistic(x, 1 + i % 3, 2.0) for x in range(self.A))
 
 
-def write_dat(a, s, used):
-    Y, A, F = a.years, a.ages, a.fleets
+class Estimates:
+    """What the model reports of the stock from the first `years` years of data: the stock
+    itself, drifting by a relative bias that grows linearly over the last RAMP years to `bias`
+    in the last year (and stays there for the recruits of the year after)."""
+
+    RAMP = 5
+
+    def __init__(self, stock, years, bias):
+        self.s, self.last, self.bias = stock, years - 1, bias
+
+    def _drift(self, y):
+        return self.bias * max(0.0, 1.0 - (self.last - min(y, self.last)) / self.RAMP)
+
+    def numbers(self, y):
+        return [v * (1 + self._drift(y)) for v in self.s.n[y]]
+
+    def recruits(self, y):
+        return self.s.recruits(y) * (1 + self._drift(y))
+
+    def ssb(self, y):
+        return self.s.ssb(y) * (1 + self._drift(y))
+
+    def f(self, y):
+        return sum(self.s.fmult[k][y] for k in range(self.s.F)) * (1 - self._drift(y))
+
+
+def write_dat(a, s, used, Y):
+    A, F = a.ages, a.fleets
     out = []
     w = out.append
     w("TELK VERSION 2.0")
@@ -117,19 +162,19 @@ def write_dat(a, s, used):
     w(f"{a.sel_blocks}  # Number of Selectivity Blocks")
     w(f"{a.indices}  # Number of Available Survey Indices")
     w("# Natural Mortality -------------------------------------------")
-    out.extend(row(r) for r in s.m)
+    out.extend(row(r) for r in s.m[:Y])
     w("# Fecundity Option")
     w("0")
     w("# Fraction of year elapsed before SSB calculation")
     w("0.25")
     w("# Maturity ----------------------------------------------------")
-    out.extend(row(r) for r in s.mat)
+    out.extend(row(r) for r in s.mat[:Y])
     w("# Catch weight at age (kg) ------------------------------------")
-    out.extend(row(r) for r in s.wc)
+    out.extend(row(r) for r in s.wc[:Y])
     w("# Spawning stock weight at age (kg)")
-    out.extend(row(r) for r in s.wssb)
+    out.extend(row(r) for r in s.wssb[:Y])
     w("# January-1 weight at age (kg)")
-    out.extend(row(r) for r in s.wjan)
+    out.extend(row(r) for r in s.wjan[:Y])
     for f in range(F):
         w(f"# Catch at age and total catch, fleet {f + 1}")
         for y in range(Y):
@@ -164,10 +209,15 @@ def write_dat(a, s, used):
         f.write("\n".join(out) + "\n")
 
 
-def write_rep(a, s, used):
-    Y, A, F = a.years, a.ages, a.fleets
+def write_rep(a, s, used, Y):
+    A, F = a.ages, a.fleets
     rnd = s.rnd
     years = [a.first_year + y for y in range(Y)]
+    estimates = Estimates(s, Y, a.peel_bias if a.peel else 0.0)
+
+    def noise(sd):
+        """One draw per year of the full run, so that a peel's observations are the full run's."""
+        return [rnd.gauss(0, sd) for _ in range(a.years)][:Y]
     out = []
     w = out.append
     w(f"TELK model report: {a.title}")
@@ -176,7 +226,7 @@ def write_rep(a, s, used):
     for title in ("Input and Estimated effective sample sizes", "Input and Estimated effective Discard sample sizes"):
         w(f"{title}, fleets 1 to {F} in turn")
         for f in range(F):
-            estimated = [100 * math.exp(rnd.gauss(0, 0.2)) for _ in years]
+            estimated = [100 * math.exp(e) for e in noise(0.2)]
             for y, e in zip(years, estimated):
                 w(f"{y}  100  {g(e)}")
             w(f"Fleet {f + 1} totals: input = {100 * Y}  estimated = {g(sum(estimated))}")
@@ -185,9 +235,9 @@ def write_rep(a, s, used):
         w(title)
         for f in range(F):
             w(f"Fleet {f + 1}: year, observed, predicted")
-            for y in range(Y):
+            for y, e in enumerate(noise(0.05)):
                 total = s.fleet_catch(f, y) if "catch" in title else 0.0
-                w(f"{years[y]}  {g(total)}  {g(total * math.exp(rnd.gauss(0, 0.05)))}")
+                w(f"{years[y]}  {g(total)}  {g(total * math.exp(e))}")
     w("")
     w("Index data")
     for i in range(a.indices):
@@ -195,9 +245,8 @@ def write_rep(a, s, used):
             continue
         w(f"Index {i + 1}")
         w("Year  observed  predicted  std.resid")
-        for y in range(Y):
+        for y, resid in enumerate(noise(1)):
             pred = s.index(i, y)
-            resid = rnd.gauss(0, 1)
             w(f"{years[y]}  {g(pred * math.exp(0.3 * resid))}  {g(pred)}  {g(resid)}")
         w("")
     w("Input and Estimated effective sample sizes for the indices")
@@ -205,19 +254,19 @@ def write_rep(a, s, used):
         if not used[i]:
             continue
         w(f"Index {i + 1}")
-        for y in years:
-            w(f"{y}  50  {g(50 * math.exp(rnd.gauss(0, 0.2)))}")
+        for y, e in zip(years, noise(0.2)):
+            w(f"{y}  50  {g(50 * math.exp(e))}")
         w("")
     w("Average F")
     w(f"Ages 2 to {max(A - 2, 1)}")
     w("Year  unweighted  N-weighted  B-weighted")
     for y in range(Y):
-        f = sum(s.fmult[k][y] for k in range(F))
+        f = estimates.f(y)
         w(f"{years[y]}  {g(f)}  {g(0.97 * f)}  {g(0.95 * f)}")
     w("")
     w("Population Numbers")
     for y in range(Y):
-        w(row(s.n[y], 4))
+        w(row(estimates.numbers(y), 4))
     w("")
     for title in ("Proportions of catch", "Proportions of Discards"):
         w(title + " at age by fleet and year")
@@ -231,9 +280,9 @@ def write_rep(a, s, used):
         w("")
     w("Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)")
     w("Year  SSB  Obs.Recruits  Pred.Recruits")
-    for y in range(Y):
-        pred = s.n[y + 1][0]
-        w(f"{years[y]}  {g(s.ssb(y))}  {g(pred * math.exp(rnd.gauss(0, 0.2)))}  {g(pred)}")
+    for y, e in enumerate(noise(0.2)):
+        pred = estimates.recruits(y + 1)
+        w(f"{years[y]}  {g(estimates.ssb(y))}  {g(pred * math.exp(e))}  {g(pred)}")
     with open(a.base + ".rep", "w") as f:
         f.write("\n".join(out) + "\n")
 
@@ -247,8 +296,8 @@ def main():
     for k in range(min(a.unused, a.indices)):
         used[a.indices - 2 - k if a.indices >= 2 + k else k] = False
     s = Stock(a)
-    write_dat(a, s, used)
-    write_rep(a, s, used)
+    write_dat(a, s, used, a.years - a.peel)
+    write_rep(a, s, used, a.years - a.peel)
 
 
 if __name__ == "__main__":

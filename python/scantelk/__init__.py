@@ -4,10 +4,16 @@
     run = scantelk.read("run.tmp")
     run["stock_numbers"].loc[1, 1990]    # age 1 in 1990
     scantelk.plot(run, "run.png")
+
+    runs = {"base": "base.tmp", "peel1": "peel1.tmp", "peel2": "peel2.tmp"}
+    scantelk.mohns_rho(runs)                # ssb, f, recruitment
+    scantelk.plot_retro(runs, "retro.png")
 """
 from scantelk.long_form import compare, to_long
-from scantelk.plot import plot
+from scantelk.plot import plot, plot_compare, plot_retro
 from scantelk.reader import read
+from scantelk.retrospective import mohns_rho, retro
 
-__all__ = ["compare", "plot", "read", "to_long"]
+__all__ = ["compare", "mohns_rho", "plot", "plot_compare", "plot_retro", "read", "retro",
+           "to_long"]
 __version__ = "1.0.0"

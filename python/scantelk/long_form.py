@@ -6,7 +6,7 @@ from typing import Any, Mapping, Union
 import numpy as np
 import pandas as pd
 
-from scantelk.reader import PathLike, read
+from scantelk.reader import PathLike, Run, read
 
 _NOT_PER_YEAR = {"title", "years", "dims", "index_spec"}
 
@@ -32,20 +32,31 @@ def _long_block(block: str, table: Union[pd.DataFrame, pd.Series]) -> pd.DataFra
     def each_year(labels: pd.Series | None) -> list:
         return [None] * frame.size if labels is None else np.repeat(labels, n_years).tolist()
 
+    # Text columns stay text (object) when a run without years leaves them empty, as in R.
     return pd.DataFrame({
-        "block": [block] * frame.size,
-        "row": each_year(rows),
-        "kind": each_year(kinds),
+        "block": pd.Series([block] * frame.size, dtype=object),
+        "row": pd.Series(each_year(rows), dtype=object),
+        "kind": pd.Series(each_year(kinds), dtype=object),
         "year": np.tile(np.asarray(frame.columns, dtype=np.int64), len(frame)),
         "value": frame.to_numpy(dtype=float).ravel(),
     })
 
 
-def compare(runs: Mapping[str, Union[dict[str, Any], PathLike]]) -> pd.DataFrame:
+Runs = Mapping[str, Union[dict[str, Any], PathLike]]
+
+
+def read_runs(runs: Runs) -> dict[str, dict[str, Any]]:
+    """The runs of a dict of names to runs or summary paths, each path read, in the order given."""
+    if not isinstance(runs, Mapping) or isinstance(runs, Run):
+        raise ValueError('every run needs a name: runs = {"base": ..., "alternative": ...}')
+    return {name: run if isinstance(run, dict) else read(run) for name, run in runs.items()}
+
+
+def compare(runs: Runs) -> pd.DataFrame:
     """The long forms of several runs, given as read runs or as paths, with a first column run."""
     frames = []
-    for name, run in runs.items():
-        long = to_long(run if isinstance(run, dict) else read(run))
+    for name, run in read_runs(runs).items():
+        long = to_long(run)
         long.insert(0, "run", name)
         frames.append(long)
     return pd.concat(frames, ignore_index=True)

@@ -7,7 +7,8 @@ from __future__ import annotations
 
 import os
 import re
-from typing import Any, Union
+import textwrap
+from typing import Union
 
 import numpy as np
 import pandas as pd
@@ -19,13 +20,31 @@ SAMPLE_SIZES = ["input", "effective"]
 _INTEGER = re.compile(r"-?[0-9]{1,9}")
 
 
+class Run(dict):
+    """A run as :func:`read` returns it: a dict of its tables by name, printed in short."""
+
+    def __repr__(self) -> str:
+        dims = self["dims"]
+        tables = ", ".join(key for key in self if key not in ("title", "years", "dims"))
+        return "\n".join([
+            f'scantelk summary "{self["title"]}"',
+            f"years: {dims['n_years']} from {dims['first_year']}; ages: {dims['n_ages']}; "
+            f"fleets: {dims['n_fleets']}; indices: {dims['n_indices']} "
+            f"({int(self['index_spec']['used'].sum())} used)",
+            textwrap.fill(f"tables: {tables}", width=71, subsequent_indent="  "),
+        ])
+
+
 class _Lines:
     """The lines of a summary and how many of them have been read."""
 
     def __init__(self, path: PathLike) -> None:
         self.path = os.fspath(path)
-        with open(path, encoding="utf-8", errors="replace") as file:
-            self.text = file.read().split("\n")
+        # The lines end in CR LF. Only LF ends a line and the one CR before it is dropped, so
+        # that a CR of a title's own stays in the title.
+        with open(path, encoding="utf-8", errors="replace", newline="") as file:
+            self.text = [line[:-1] if line.endswith("\r") else line
+                         for line in file.read().split("\n")]
         if self.text[-1] == "":
             self.text.pop()
         self.at = 0
@@ -62,8 +81,10 @@ class _Lines:
             raise self.error(line, f'"{field}" is not a number') from None
 
 
-def read(path: PathLike) -> dict[str, Any]:
+def read(path: PathLike) -> Run:
     """Reads a summary file; every table is labelled by age, fleet, index or column and year.
+
+    The result is a dict of the tables by name (a :class:`Run`, which prints in short).
 
     A zero may stand for a value the model's report lacked (a missing section, a year without a
     survey row); ``scantelk --warn run.dat`` names them, and ``scantelk --nan run.dat`` writes
@@ -78,7 +99,7 @@ def read(path: PathLike) -> dict[str, Any]:
     ages = ("age", list(range(1, dims["n_ages"] + 1)))
     fleets = ("fleet", list(range(1, dims["n_fleets"] + 1)))
 
-    run: dict[str, Any] = {"title": title, "years": years, "dims": dims}
+    run = Run(title=title, years=years, dims=dims)
     run["natural_mortality"] = _table(lines, "Natural Mortality", ages, years)
     run["maturity"] = _table(lines, "Maturity", ages, years)
     run["catch_weight_at_age"] = _table(lines, "Catch Weight at Age", ages, years)

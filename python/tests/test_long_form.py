@@ -1,6 +1,7 @@
 import csv
 import io
 import os
+import re
 import shutil
 import subprocess
 
@@ -46,8 +47,40 @@ def test_compare_stacks_runs_of_different_years_under_their_names():
     assert (both["run"] == "tiny").sum() == 58
 
 
-# (5) The plot page.
+def test_a_run_without_years_has_the_long_form_column_types_of_r(make_run):
+    long = scantelk.compare({"run": make_run("--years", "0")})
+    assert long.empty
+    assert long.dtypes.astype(str).tolist() == ["object"] * 4 + ["int64", "float64"]
 
-def test_plot_writes_a_png(tmp_path):
-    scantelk.plot(scantelk.read(golden("fleets")), tmp_path / "run.png")
-    assert (tmp_path / "run.png").read_bytes().startswith(b"\x89PNG")
+
+def test_compare_given_a_list_says_it_wants_names():
+    with pytest.raises(ValueError, match=re.escape('every run needs a name: runs = {"base"')):
+        scantelk.compare([golden("tiny"), golden("fleets")])
+
+
+# (5) The plots return their Figure and write a PNG when given a path.
+
+def test_plot_and_plot_compare_return_the_figure_and_write_a_png(tmp_path):
+    run = scantelk.read(golden("fleets"))
+    assert len(scantelk.plot(run).axes) == 5
+    figure = scantelk.plot_compare({"fleets": run, "tiny": golden("tiny")}, tmp_path / "c.png",
+                                   f_column=2)
+    assert (tmp_path / "c.png").read_bytes().startswith(b"\x89PNG")
+    assert [axes.get_title() for axes in figure.axes][2] == "Average F, column 2"
+    assert [text.get_text() for text in figure.axes[0].get_legend().get_texts()] == [
+        "fleets", "tiny"]
+    with pytest.raises(ValueError, match="f_column must be 1, 2 or 3"):
+        scantelk.plot_compare({"fleets": run}, f_column=4)
+
+
+def test_short_runs_get_whole_year_ticks_and_a_single_year_shows_as_points(make_run):
+    one = make_run("--years", "1", name="one")
+    two = make_run("--years", "2", name="two")
+    for figure in scantelk.plot(one), scantelk.plot(two), scantelk.plot_compare({"one": one}):
+        for axes in figure.axes:
+            low, high = axes.get_xlim()
+            ticks = [tick for tick in axes.get_xticks() if low <= tick <= high]
+            assert len(ticks) >= 2 and all(tick == round(tick) for tick in ticks)
+    ssb_line = scantelk.plot(one).axes[0].get_lines()[0]
+    assert ssb_line.get_marker() == "o"
+    assert scantelk.plot(two).axes[0].get_lines()[0].get_marker() in ("None", None, "")

@@ -54,6 +54,21 @@ def test_overflowing_values_give_inf_and_a_hand_written_nan_gives_nan(make_run, 
     assert math.isnan(scantelk.read(edited)["natural_mortality"].loc[1, 2000])
 
 
+def test_a_title_holding_a_cr_of_its_own_is_read_with_it(make_run):
+    run = make_run(edit=lambda dat: re.sub(r"(?m)^# Simulated stock$", "Run one\r\r", dat))
+    assert run["title"] == "Run one\r"
+    assert run["ssb"].index.tolist() == [1980, 1981, 1982, 1983]
+
+
+def test_a_run_prints_in_short_as_in_r_and_is_still_a_dict():
+    run = scantelk.read(golden("tiny"))
+    assert repr(run).splitlines()[:3] == [
+        'scantelk summary "Tiny test run"',
+        "years: 2 from 2000; ages: 2; fleets: 1; indices: 1 (1 used)",
+        "tables: natural_mortality, maturity, catch_weight_at_age,"]
+    assert isinstance(run, dict)
+
+
 # (3) A damaged summary names the file and the line.
 
 @pytest.mark.parametrize("number, text, message", [

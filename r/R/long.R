@@ -26,14 +26,25 @@ long_block <- function(block, values) {
 }
 
 scantelk_compare <- function(runs) {
-  if (is.null(names(runs)) || any(names(runs) == "")) {
-    stop("every run needs a name: runs = list(base = ..., alternative = ...)", call. = FALSE)
-  }
-  long <- lapply(names(runs), function(name) {
-    run <- runs[[name]]
-    if (is.character(run)) run <- read_scantelk(run)
-    long <- as.data.frame(run)
-    data.frame(run = rep(name, nrow(long)), long)
+  runs <- read_runs(runs)
+  long <- lapply(seq_along(runs), function(k) {
+    long <- as.data.frame(runs[[k]])
+    data.frame(run = rep(names(runs)[k], nrow(long)), long)
   })
   do.call(rbind, long)
+}
+
+# A named list of runs or summary paths, each path read. Where a name must single out one run
+# (`unique`), a name given twice is refused.
+read_runs <- function(runs, unique = FALSE) {
+  labels <- names(runs)
+  if (inherits(runs, "scantelk") || is.null(labels) || any(is.na(labels) | labels == "")) {
+    stop("every run needs a name: runs = list(base = ..., alternative = ...)", call. = FALSE)
+  }
+  twice <- anyDuplicated(labels)
+  if (unique && twice > 0) {
+    stop(sprintf("every run needs a name of its own: \"%s\" is given twice", labels[twice]),
+         call. = FALSE)
+  }
+  lapply(runs, function(run) if (is.character(run)) read_scantelk(run) else run)
 }

@@ -13,18 +13,18 @@ plot.scantelk <- function(x, col = scantelk_colours, pch = 16, lwd = 1.5, ...) {
   years <- x$years
 
   open_panel(years, x$ssb, "Spawning stock biomass", "SSB", ...)
-  lines(years, x$ssb, col = col[1], lwd = lwd)
+  draw_line(years, x$ssb, col = col[1], lwd = lwd)
 
   recruits <- x$recruitment
   recruit_years <- as.integer(colnames(recruits))
   open_panel(recruit_years, recruits, "Recruitment", "Recruits", ...)
   points(recruit_years, recruits["observed", ], col = col[1], pch = pch)
-  lines(recruit_years, recruits["predicted", ], col = col[2], lwd = lwd)
+  draw_line(recruit_years, recruits["predicted", ], col = col[2], lwd = lwd)
   legend("topright", c("observed", "predicted"), col = col[1:2], pch = c(pch, NA),
          lty = c(NA, 1), bty = "n", cex = 0.8)
 
   open_panel(years, x$average_f, "Average F", "F", ...)
-  for (k in 1:3) lines(years, x$average_f[k, ], col = col[k], lty = k, lwd = lwd)
+  for (k in 1:3) draw_line(years, x$average_f[k, ], col = col[k], lty = k, lwd = lwd)
   legend("topright", paste("column", 1:3), col = col[1:3], lty = 1:3, bty = "n", cex = 0.8)
 
   fits <- x$index_fit
@@ -33,7 +33,7 @@ plot.scantelk <- function(x, col = scantelk_colours, pch = 16, lwd = 1.5, ...) {
   open_panel(years, fits[, c("observed", "predicted"), ], "Index fits", "Index", ...)
   for (i in seq_along(indices)) {
     points(years, fits[i, "observed", ], col = index_col[i], pch = pch)
-    lines(years, fits[i, "predicted", ], col = index_col[i], lwd = lwd)
+    draw_line(years, fits[i, "predicted", ], col = index_col[i], lwd = lwd)
   }
   if (length(indices) > 0) {
     legend("topright", paste("index", indices), col = index_col, lty = 1, pch = pch,
@@ -49,6 +49,8 @@ plot.scantelk <- function(x, col = scantelk_colours, pch = 16, lwd = 1.5, ...) {
 }
 
 plot_compare <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, ...) {
+  check_f_column(f_column)
+  runs <- read_runs(runs, unique = TRUE)
   long <- scantelk_compare(runs)
   names <- names(runs)
   col <- rep_len(col, length(names))
@@ -69,15 +71,34 @@ compare_panel <- function(long, names, col, lwd, main, ylab, ...) {
   open_panel(long$year, long$value, main, ylab, ...)
   for (k in seq_along(names)) {
     run <- long[long$run == names[k], ]
-    lines(run$year, run$value, col = col[k], lwd = lwd)
+    draw_line(run$year, run$value, col = col[k], lwd = lwd)
   }
 }
 
 # An empty panel whose axes span every finite value and zero, so that an infinite value or a
-# run without years still draws.
+# run without years still draws. A single year gets a year of room on either side: R would
+# widen it by 4 % of the year number itself.
 open_panel <- function(x, y, main, ylab, ...) {
-  plot(finite_range(x), finite_range(c(0, y)), type = "n", main = main, xlab = "Year",
-       ylab = ylab, ...)
+  plot(year_limits(x), finite_range(c(0, y)), type = "n", main = main, xlab = "Year",
+       ylab = ylab, xaxt = "n", ...)
+  axis(1, at = whole_years(par("usr")[1:2]))
+}
+
+year_limits <- function(years) {
+  limits <- finite_range(years)
+  if (limits[1] == limits[2]) limits + c(-1, 1) else limits
+}
+
+# Ticks at whole years within an axis range: a run of two years would get 1980.2 and so on.
+whole_years <- function(range) {
+  ticks <- pretty(range)
+  # pretty() steps by adding: 1980 may come out a hair off.
+  round(ticks[abs(ticks - round(ticks)) < 1e-6])
+}
+
+# A line over the years; a single year, which a line cannot show, as a point.
+draw_line <- function(x, y, ...) {
+  lines(x, y, type = if (length(x) == 1) "o" else "l", pch = 16, ...)
 }
 
 finite_range <- function(values) {

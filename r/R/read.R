@@ -31,7 +31,9 @@ read_scantelk <- function(path) {
                             sample_sizes, years)
   x$average_f <- read_table(lines, "Average F", list(column = 1:3), years)
   x$stock_numbers <- read_table(lines, "Stock Numbers", ages, years)
-  x$ssb <- read_table(lines, "Spawning Stock Biomass", list(row = 1L), years)[1, ]
+  ssb <- read_table(lines, "Spawning Stock Biomass", list(row = 1L), years)
+  # Not ssb[1, ], which drops the year's name of a run of one year.
+  x$ssb <- structure(as.vector(ssb), names = colnames(ssb))
   # The model reports on year y's line the recruits of year y + 1.
   x$recruitment <- read_table(lines, "Observed & Predicted Recruitment",
                               list(kind = c("observed", "predicted")), years + 1L)
@@ -45,9 +47,22 @@ read_scantelk <- function(path) {
 summary_lines <- function(path) {
   lines <- new.env(parent = emptyenv())
   lines$path <- path
-  lines$text <- readLines(path, warn = FALSE)
+  lines$text <- read_lines(path)
   lines$at <- 0L
   lines
+}
+
+# The summary's lines end in CR LF. Only LF ends a line and the one CR before it is dropped,
+# so that a CR of a title's own stays in the title; readLines() would end a line there too.
+read_lines <- function(path) {
+  file <- file(path, "rb")
+  on.exit(close(file))
+  bytes <- readBin(file, "raw", file.info(path)$size)
+  # A NUL cannot stand in an R string: it is left out. Bytes, not characters, are split, so
+  # that a title in another encoding than the session's is read all the same.
+  text <- rawToChar(bytes[bytes != as.raw(0)])
+  lines <- strsplit(text, "\n", fixed = TRUE, useBytes = TRUE)[[1]]
+  sub("\r$", "", lines, useBytes = TRUE)
 }
 
 fail <- function(lines, line, message) {

@@ -114,9 +114,9 @@ void read_stock_recruit_section(ReportReader& reader, AssessmentData& data) {
 // Before the first row is read, the tables that the report can fill whole go on huge pages. Of
 // an index table the report fills the columns of the used indices only.
 void place_report_tables(AssessmentData& data, std::uint64_t report_bytes) {
-    const auto used =
-        static_cast<int>(std::count_if(data.index_specs.begin(), data.index_specs.end(),
-                                       [](const IndexSpec& spec) { return spec.used(); }));
+    const auto used = static_cast<int>(
+        std::count_if(data.index_specs.begin(), data.index_specs.end(),
+                      [](const IndexSpec& index_spec) { return index_spec.used(); }));
     const struct {
         YearTable* table;
         int filled_columns;

@@ -23,12 +23,12 @@ void* map_huge_page_aligned(std::size_t& bytes) {
     void* start =
         mmap(nullptr, bytes + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (start == MAP_FAILED) return nullptr;
-    const auto address = reinterpret_cast<std::uintptr_t>(start);
-    const std::uintptr_t aligned = (address + slack - 1) / slack * slack;
-    const std::size_t head = aligned - address;
+    // The first 2 MB boundary inside the mapping; the pieces before and after it go back.
+    const std::size_t head = (slack - reinterpret_cast<std::uintptr_t>(start) % slack) % slack;
+    char* const aligned = static_cast<char*>(start) + head;
     if (head > 0) munmap(start, head);
-    if (slack - head > 0) munmap(reinterpret_cast<void*>(aligned + bytes), slack - head);
-    return reinterpret_cast<void*>(aligned);
+    if (slack - head > 0) munmap(aligned + bytes, slack - head);
+    return aligned;
 }
 #endif
 
@@ -52,11 +52,10 @@ void CellBlock::swap(CellBlock& other) noexcept {
 bool CellBlock::allocate(std::size_t count) {
     CellBlock fresh;
     if (count > SIZE_MAX / sizeof(double)) return false;
-    std::size_t bytes = count * sizeof(double);
 #if defined(__linux__)
     // A block of at least one huge page gets a mapping of its own, which huge pages can back
     // later if the run fills it; until then its pages cost what a heap block's would.
-    if (bytes >= kHugePageBytes) {
+    if (std::size_t bytes = count * sizeof(double); bytes >= kHugePageBytes) {
         fresh.cells_ = static_cast<double*>(map_huge_page_aligned(bytes));
         fresh.mapped_bytes_ = fresh.cells_ != nullptr ? bytes : 0;
     }

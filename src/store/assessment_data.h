@@ -18,8 +18,9 @@ class CellBlock {
     CellBlock(const CellBlock&) = delete;
     CellBlock& operator=(const CellBlock&) = delete;
     CellBlock(CellBlock&& other) noexcept { swap(other); }
+    // The other block takes these cells and frees them with itself.
     CellBlock& operator=(CellBlock&& other) noexcept {
-        CellBlock(std::move(other)).swap(*this);
+        swap(other);
         return *this;
     }
     ~CellBlock();

@@ -17,3 +17,13 @@ test_that("plot and plot_compare each write a PNG", {
     expect_gt(file.size(path), 0)
   }
 })
+
+test_that("plot_compare refuses a name given twice and an F column that does not exist", {
+  run <- read_scantelk(tiny_path())
+  png(tempfile(fileext = ".png"))
+  on.exit(dev.off())
+  expect_error(plot_compare(list(a = run, a = run)), "\"a\" is given twice", fixed = TRUE)
+  for (f_column in list(0, 4, "1", c(1, 2))) {
+    expect_error(plot_compare(list(a = run), f_column = f_column), "f_column must be 1, 2 or 3")
+  }
+})

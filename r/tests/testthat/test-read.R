@@ -84,3 +84,32 @@ test_that("a damaged summary stops with its file and line", {
     expect_error(read_scantelk(path), paste(path, expected), fixed = TRUE)
   }
 })
+
+# (4) Shapes and line ends that the readers once got wrong.
+
+test_that("a run of one year, age, fleet and index keeps every dimension and name", {
+  run <- make_run("--years", "1", "--ages", "1", "--fleets", "1", "--indices", "1")
+  expect_equal(names(run$ssb), "1980")
+  expect_equal(dimnames(run$stock_numbers), list(age = "1", year = "1980"))
+  expect_equal(dimnames(run$index_fit),
+               list(index = "1", kind = c("observed", "predicted", "std_residual"), year = "1980"))
+  expect_equal(dimnames(run$recruitment), list(kind = c("observed", "predicted"), year = "1981"))
+  long <- scantelk_compare(list(run = run))
+  expect_equal(nrow(long), 23)
+  expect_equal(unique(long$year), c(1980L, 1981L))
+  png(tempfile(fileext = ".png"))
+  on.exit(dev.off())
+  expect_no_error(plot_compare(list(run = run)))
+  expect_no_error(plot(run))
+})
+
+test_that("a title holding a CR of its own is read with it; only LF ends a line", {
+  run <- make_run(edit = function(dat) replace(dat, 2, "Run one\r\r"))
+  expect_equal(run$title, "Run one\r")
+  expect_equal(names(run$ssb), as.character(1980:1983))
+})
+
+test_that("year axes have whole years only, and a single year gets room on either side", {
+  expect_equal(scantelk:::whole_years(c(1979.96, 1981.04)), c(1980, 1981))
+  expect_equal(scantelk:::year_limits(c(1980, NA)), c(1979, 1981))
+})
