@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_support.h"
@@ -196,10 +197,8 @@ TEST_F(ReportCheckTest, StrictWritesNoSummaryWhereverTheOptionStands) {
 // The tiny run with its report edited line by line, lines numbered from 1 as findings number them.
 class EditedReportTest : public EndToEndTest {
   protected:
-    struct Edit {
-        int line;
-        const char* text;  // nullptr drops the line
-    };
+    // A line number and its new text; a null text drops the line.
+    using Edit = std::pair<int, const char*>;
 
     void SetUp() override { copy_run("examples/tiny", "run"); }
 
@@ -213,11 +212,11 @@ class EditedReportTest : public EndToEndTest {
         std::string report;
         for (int n = 1; n <= static_cast<int>(lines.size()); ++n) {
             const auto edit = std::find_if(edits.begin(), edits.end(),
-                                           [n](const Edit& e) { return e.line == n; });
+                                           [n](const Edit& e) { return e.first == n; });
             if (edit == edits.end()) {
                 report += lines[static_cast<std::size_t>(n - 1)] + "\n";
-            } else if (edit->text != nullptr) {
-                report += std::string(edit->text) + "\n";
+            } else if (edit->second != nullptr) {
+                report += std::string(edit->second) + "\n";
             }
         }
         testing::write_file(dir_.file("run.rep"), report);

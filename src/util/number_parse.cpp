@@ -264,7 +264,7 @@ int take_decimals(std::string_view& rest, int count, double* values) {
     const char* p = rest.data();
     const char* const end = p + rest.size();
     double* out = values;
-    for (double* const out_end = values + count; out < out_end; ++out) {
+    for (const double* const out_end = values + count; out < out_end; ++out) {
         while (p != end && is_token_delimiter(*p))
             ++p;
         if (p == end) break;
