@@ -47,12 +47,28 @@ std::uint64_t value_of_digits(std::uint64_t word, int count) {
 constexpr std::uint64_t kDigitScales[] = {1,      10,      100,      1000,     10000,
                                           100000, 1000000, 10000000, 100000000};
 
+// Where the scanner may read. CheckedReads reads only before the end of the text.
+// UncheckedReads serves a token of at most kShortToken bytes followed by enough text that kRoom
+// bytes can be read from its start: no read then needs a check, because every read lies at most
+// a word past the token's end (the runs and spellings of the grammar stop at the delimiter after
+// the token at the latest).
+struct CheckedReads {
+    const char* end;
+    bool can_read(const char* p, std::ptrdiff_t bytes) const { return end - p >= bytes; }
+};
+struct UncheckedReads {
+    static constexpr bool can_read(const char* /*p*/, std::ptrdiff_t /*bytes*/) { return true; }
+};
+constexpr std::ptrdiff_t kRoom = 32;
+constexpr std::ptrdiff_t kShortToken = kRoom - 8;
+
 // The one scanner of digit runs: returns the end of the run of decimal digits that starts at p,
 // and appends its digits to `mantissa`, which wraps past 19 digits in all. The digits are found
 // and converted eight at a time while eight bytes can be read before `end`.
-[[gnu::always_inline]] inline const char* scan_digits(const char* p, const char* end,
+template <typename Reads>
+[[gnu::always_inline]] inline const char* scan_digits(const char* p, Reads reads,
                                                       std::uint64_t& mantissa) {
-    while (end - p >= 8) {
+    while (reads.can_read(p, 8)) {
         const std::uint64_t word = load_word(p);
         const int count = first_flagged_byte(non_digit_bytes(word));
         if (count < 8) {
@@ -67,7 +83,7 @@ constexpr std::uint64_t kDigitScales[] = {1,      10,      100,      1000,     1
         mantissa = mantissa * kDigitScales[8] + value_of_digits(word, 8);
         p += 8;
     }
-    for (; p != end && is_decimal_digit(*p); ++p)
+    for (; reads.can_read(p, 1) && is_decimal_digit(*p); ++p)
         mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     return p;
 }
@@ -75,12 +91,17 @@ constexpr std::uint64_t kDigitScales[] = {1,      10,      100,      1000,     1
 // The run of decimal digits from p on, read one at a time into `value`, which is held at `cap`
 // instead of overflowing; returns the end of the run. For integers and exponents, which are short
 // or need no speed.
-const char* scan_held_digits(const char* p, const char* end, std::int64_t cap,
-                             std::int64_t& value) {
+template <typename Reads>
+const char* scan_held_digits(const char* p, Reads reads, std::int64_t cap, std::int64_t& value) {
     value = 0;
-    for (; p != end && is_decimal_digit(*p); ++p) {
+    const std::int64_t safe = (cap - 9) / 10;  // up to this, any digit may follow
+    for (; reads.can_read(p, 1) && is_decimal_digit(*p); ++p) {
         const int digit = *p - '0';
-        value = (value > (cap - digit) / 10) ? cap : value * 10 + digit;
+        if (value <= safe || value <= (cap - digit) / 10) {
+            value = value * 10 + digit;
+        } else {
+            value = cap;
+        }
     }
     return p;
 }
@@ -114,8 +135,9 @@ using Kind = ScannedNumber::Kind;
 
 // True when the text from p on begins with `word`, which is in lower case, in any letter case.
 // Setting bit 5 lower-cases a letter and makes no other byte a lower-case letter.
-bool begins_with_word(const char* p, const char* end, std::string_view word) {
-    if (end - p < static_cast<std::ptrdiff_t>(word.size())) return false;
+template <typename Reads>
+bool begins_with_word(const char* p, Reads reads, std::string_view word) {
+    if (!reads.can_read(p, static_cast<std::ptrdiff_t>(word.size()))) return false;
     for (const char letter : word) {
         if ((*p++ | 0x20) != letter) return false;
     }
@@ -124,18 +146,20 @@ bool begins_with_word(const char* p, const char* end, std::string_view word) {
 
 // The spellings of C and C++ libraries where a number's digits would start: inf and infinity,
 // nan and nan(...). Only their beginnings tell them apart, since the rest of a token is ignored.
-Kind library_spelling(const char* p, const char* end) {
-    if (begins_with_word(p, end, "inf")) return Kind::infinity;
-    if (begins_with_word(p, end, "nan")) return Kind::not_a_number;
+template <typename Reads>
+Kind library_spelling(const char* p, Reads reads) {
+    if (begins_with_word(p, reads, "inf")) return Kind::infinity;
+    if (begins_with_word(p, reads, "nan")) return Kind::not_a_number;
     return Kind::none;
 }
 
 // The spellings of older Windows runtimes after their "1.#": INF, QNAN, SNAN and IND, each
 // possibly followed by digits. Anything else leaves the number 1 that stops at the '#'.
-Kind windows_spelling(const char* p, const char* end) {
-    if (begins_with_word(p, end, "inf")) return Kind::infinity;
-    if (begins_with_word(p, end, "qnan") || begins_with_word(p, end, "snan") ||
-        begins_with_word(p, end, "ind")) {
+template <typename Reads>
+Kind windows_spelling(const char* p, Reads reads) {
+    if (begins_with_word(p, reads, "inf")) return Kind::infinity;
+    if (begins_with_word(p, reads, "qnan") || begins_with_word(p, reads, "snan") ||
+        begins_with_word(p, reads, "ind")) {
         return Kind::not_a_number;
     }
     return Kind::finite;
@@ -144,37 +168,38 @@ Kind windows_spelling(const char* p, const char* end) {
 // The one scanner of the decimal grammar: an optional sign, then digits with an optional point
 // and an optional exponent (E, e, D or d, an optional sign and digits; a letter and sign without
 // digits leave the exponent 0), or one of the spellings of infinity and NaN.
-[[gnu::always_inline]] inline ScannedNumber scan_decimal(const char* p, const char* const end) {
+template <typename Reads>
+[[gnu::always_inline]] inline ScannedNumber scan_decimal(const char* p, Reads reads) {
     ScannedNumber number;
-    if (sign_length(std::string_view(p, end)) == 1) {
+    if (reads.can_read(p, 1) && (*p == '+' || *p == '-')) {
         number.negative = *p == '-';
         ++p;
     }
     number.digits = p;
-    p = scan_digits(p, end, number.mantissa);
+    p = scan_digits(p, reads, number.mantissa);
     number.integer_count = static_cast<int>(p - number.digits);
-    const bool has_point = p != end && *p == '.';
+    const bool has_point = reads.can_read(p, 1) && *p == '.';
     if (has_point) {
         const char* const fraction_start = ++p;
-        p = scan_digits(p, end, number.mantissa);
+        p = scan_digits(p, reads, number.mantissa);
         number.fraction_count = static_cast<int>(p - fraction_start);
     }
     if (number.digit_count() == 0) [[unlikely]] {
-        number.kind = library_spelling(number.digits, end);
+        number.kind = library_spelling(number.digits, reads);
         return number;
     }
     number.kind = Kind::finite;
-    if (has_point && number.fraction_count == 0 && p != end && *p == '#') [[unlikely]] {
-        if (number.integer_digits() == "1") number.kind = windows_spelling(p + 1, end);
+    if (has_point && number.fraction_count == 0 && reads.can_read(p, 1) && *p == '#') [[unlikely]] {
+        if (number.integer_digits() == "1") number.kind = windows_spelling(p + 1, reads);
         return number;
     }
 
-    if (end - p >= 2 && is_exponent_letter(*p)) {
+    if (reads.can_read(p, 2) && is_exponent_letter(*p)) {
         const char* digits = p + 1;
         const bool exponent_negative = *digits == '-';
         if (*digits == '+' || *digits == '-') ++digits;
         std::int64_t exponent = 0;  // 0 without digits
-        scan_held_digits(digits, end, kExponentCap, exponent);
+        scan_held_digits(digits, reads, kExponentCap, exponent);
         number.exponent = exponent_negative ? -exponent : exponent;
     }
     return number;
@@ -245,18 +270,19 @@ constexpr int kMaxMantissaDigits = 19;
     return number.kind == Kind::none ? 0.0 : std::numeric_limits<double>::quiet_NaN();
 }
 
-ScannedNumber scan_decimal(std::string_view text) {
-    return scan_decimal(text.data(), text.data() + text.size());
+// A token without room after it, or a long one.
+[[gnu::noinline]] double convert_checked(const char* p, const char* end) {
+    return convert(scan_decimal(p, CheckedReads{end}));
 }
 
 }  // namespace
 
 double parse_decimal(std::string_view text) {
-    return convert(scan_decimal(text));
+    return convert(scan_decimal(text.data(), CheckedReads{text.data() + text.size()}));
 }
 
 bool spells_non_number(std::string_view token) {
-    const Kind kind = scan_decimal(token).kind;
+    const Kind kind = scan_decimal(token.data(), CheckedReads{token.data() + token.size()}).kind;
     return kind == Kind::infinity || kind == Kind::not_a_number;
 }
 
@@ -272,7 +298,9 @@ int take_decimals(std::string_view& rest, int count, double* values) {
         // conversion. The scan may read on to the end of the text: no delimiter continues a
         // number, so it stops inside the token.
         const char* const stop = token_end(p, end);
-        *out = convert(scan_decimal(p, end));
+        *out = stop - p <= kShortToken && end - p >= kRoom
+                   ? convert(scan_decimal(p, UncheckedReads{}))
+                   : convert_checked(p, end);
         p = stop;
     }
     rest = std::string_view(p, static_cast<std::size_t>(end - p));
@@ -287,7 +315,7 @@ std::int64_t parse_integer(std::string_view text) {
 
 std::int64_t parse_leading_digits(std::string_view text) {
     std::int64_t value = 0;
-    scan_held_digits(text.data(), text.data() + text.size(), kSaturated, value);
+    scan_held_digits(text.data(), CheckedReads{text.data() + text.size()}, kSaturated, value);
     return value;
 }
 
@@ -299,7 +327,8 @@ std::string_view integer_text(std::string_view text) {
 std::string_view leading_digits_text(std::string_view text) {
     std::int64_t value = 0;
     return std::string_view(
-        text.data(), scan_held_digits(text.data(), text.data() + text.size(), kSaturated, value));
+        text.data(),
+        scan_held_digits(text.data(), CheckedReads{text.data() + text.size()}, kSaturated, value));
 }
 
 }  // namespace scantelk
