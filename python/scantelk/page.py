@@ -28,7 +28,7 @@ from matplotlib.figure import Figure
 from scantelk import page_figures as figures
 from scantelk.plot import plot_retro, three_decimals
 from scantelk.reader import PathLike, read
-from scantelk.retrospective import mohns_rho, retro
+from scantelk.retrospective import check_f_column, mohns_rho, retro
 
 SECTIONS = {
     "compare": "Runs compared",
@@ -107,8 +107,7 @@ def report_page(summaries: Sequence[PathLike], path: Optional[PathLike] = None, 
     comparison, the tables and Mohn's rho. Raises ValueError for a damaged summary (naming the
     file and line) or bad arguments, OSError for a file that cannot be read or written.
     """
-    if f_column not in (1, 2, 3):
-        raise ValueError(f"the F column must be 1, 2 or 3, not {f_column}")
+    check_f_column(f_column)
     if not summaries:
         raise ValueError("no summary given")
     page = Path(path) if path is not None else Path(summaries[0]).with_suffix(".html")

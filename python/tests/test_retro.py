@@ -69,6 +69,7 @@ def test_a_zero_in_the_base_makes_relative_and_rho_nan_for_that_quantity_only(tm
      "f_column must be 1, 2 or 3"),
     (lambda: scantelk.plot_retro(worked("base", "peel1"), f_column="2"),
      "f_column must be 1, 2 or 3"),
+    (lambda: scantelk.retro(worked("base", "peel1"), f_column=True), "f_column must be 1, 2 or 3"),
     (lambda: scantelk.mohns_rho(scantelk.retro(worked("base", "peel1")), f_column=2),
      "f_column applies to runs"),
     (lambda: scantelk.mohns_rho(pd.DataFrame({"relative": [0.1]})),
