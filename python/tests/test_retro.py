@@ -110,6 +110,13 @@ def test_the_examples_in_the_help_run_as_shown(module):
     assert doctest.testmod(sys.modules[module]).failed == 0
 
 
+def test_the_r_and_python_packages_ship_the_same_worked_set():
+    def files(folder):
+        return {path.name: path.read_bytes() for path in folder.glob("*.tmp")}
+    shipped_with_r = files(REPO / "r" / "inst" / "extdata" / "retro")
+    assert len(shipped_with_r) == 3 and shipped_with_r == files(WORKED)
+
+
 # (4) Retrospective sets made by scripts/make_run.py --peel and the real scantelk.
 
 @pytest.fixture
