@@ -26,9 +26,9 @@ import pandas as pd
 from matplotlib.figure import Figure
 
 from scantelk import page_figures as figures
-from scantelk.plot import plot_retro
+from scantelk.plot import plot_retro, three_decimals
 from scantelk.reader import PathLike, read
-from scantelk.retrospective import mohns_rho, retro
+from scantelk.retrospective import check_f_column, mohns_rho, retro
 
 SECTIONS = {
     "compare": "Runs compared",
@@ -107,8 +107,7 @@ def report_page(summaries: Sequence[PathLike], path: Optional[PathLike] = None, 
     comparison, the tables and Mohn's rho. Raises ValueError for a damaged summary (naming the
     file and line) or bad arguments, OSError for a file that cannot be read or written.
     """
-    if f_column not in (1, 2, 3):
-        raise ValueError(f"the F column must be 1, 2 or 3, not {f_column}")
+    check_f_column(f_column)
     if not summaries:
         raise ValueError("no summary given")
     page = Path(path) if path is not None else Path(summaries[0]).with_suffix(".html")
@@ -219,11 +218,11 @@ def _retro_section(sources: Sequence[Source], f_column: int) -> list:
     base = next(s for s in sources if s.name not in set(peels["run"]))
     names = {"ssb": "SSB", "f": "F", "recruitment": "Recruitment"}
     rho_table = pd.DataFrame({"Quantity": [names[q] for q in rho.index],
-                              "Mohn's rho": [_three_decimals(value) for value in rho]})
+                              "Mohn's rho": [three_decimals(value) for value in rho]})
     peel_table = pd.DataFrame({
         "Run": peels["run"], "Quantity": peels["quantity"].map(names),
         "Last year": peels["year"].astype(str), "Peel": peels["value"],
-        "Base": peels["base"], "Relative": peels["relative"].map(_three_decimals)})
+        "Base": peels["base"], "Relative": peels["relative"].map(three_decimals)})
     return [
         _Note(f"The base run is {base.name}, which ends in {base.last_year}; each other run is "
               f"a peel, compared with the base in its own last year. Mohn's rho is the mean "
@@ -238,10 +237,6 @@ def _retro_section(sources: Sequence[Source], f_column: int) -> list:
         _table("retro-peels", "Each peel against the base run in the peel's last year",
                peel_table, text_columns=2),
     ]
-
-
-def _three_decimals(value: float) -> str:
-    return "NA" if math.isnan(value) else f"{value:.3f}"
 
 
 def _last_year_values(run: dict[str, Any], f_column: int) -> list:

@@ -16,7 +16,7 @@ from matplotlib.figure import Figure
 from matplotlib.lines import Line2D
 from matplotlib.ticker import FuncFormatter, MaxNLocator
 
-from scantelk.plot import COLOURS, _line
+from scantelk.plot import COLOURS, _line, year_axis
 
 Run = Mapping[str, Any]
 # Figures are as wide as the page (WIDE, in inches) or as half of it, so that every figure is
@@ -211,7 +211,7 @@ def _label(axes: Axes, title: str, quantity: str, zero: bool = True, legend: boo
     """Title, axis labels, whole-year ticks, the value axis from zero (`zero`), and a legend when
     the panel holds more than one labelled line (`legend` False: another panel has it)."""
     axes.set(title=title, ylabel=quantity)
-    _year_axis(axes)
+    year_axis(axes)
     data = axes.dataLim
     if zero and np.isfinite([data.y0, data.y1]).all():
         low, high = min(data.y0, 0.0), max(data.y1, 0.0)
@@ -219,14 +219,6 @@ def _label(axes: Axes, title: str, quantity: str, zero: bool = True, legend: boo
         axes.set_ylim(low - margin if low < 0 else 0.0, high + margin)
     if legend and len(axes.get_legend_handles_labels()[0]) > 1:
         axes.legend(frameon=False, fontsize="small")
-
-
-def _year_axis(axes: Axes) -> None:
-    """Whole years, and for a single year a narrow window around it rather than a century."""
-    axes.set_xlabel("Year")
-    axes.xaxis.set_major_locator(MaxNLocator(integer=True))
-    if axes.dataLim.x0 == axes.dataLim.x1:
-        axes.set_xlim(axes.dataLim.x0 - 1, axes.dataLim.x1 + 1)
 
 
 def _legend_panel(axes: Axes, handles: list) -> None:
@@ -259,7 +251,7 @@ def _bubbles(numbers: pd.DataFrame) -> Figure:
     circles = axes.scatter(years[shown], ages[shown], s=values[shown] * area,
                            color=COLOURS[1], alpha=0.6, edgecolors="none")
     axes.set(title="Stock numbers at age", ylabel="Age")
-    _year_axis(axes)
+    year_axis(axes)
     if len(numbers) <= 20:
         axes.set_yticks(numbers.index)  # every age
     else:

@@ -127,12 +127,13 @@ def plot_retro(runs: Runs, path: Optional[PathLike] = None, f_column: int = 1,
             colour = COLOURS[1 + (k - 1) % (len(COLOURS) - 1)]
             _line(axes, series.index, series, color=colour, label=name)
             axes.plot(series.index[-1:], series.iloc[-1:], "o", color=colour, zorder=4)
-        _finish_panel(axes, f"{title}\nMohn's rho = {_three_decimals(rho[quantity])}", label,
+        _finish_panel(axes, f"{title}\nMohn's rho = {three_decimals(rho[quantity])}", label,
                       legend=quantity == "ssb")
     return _save(figure, path, dpi)
 
 
-def _three_decimals(value: float) -> str:
+def three_decimals(value: float) -> str:
+    """Mohn's rho as the plot and the report page show it: three decimals, or NA."""
     return "NA" if math.isnan(value) else f"{value:.3f}"
 
 
@@ -145,19 +146,25 @@ def _line(axes: Axes, x: Iterable, y: Iterable, **style: Any) -> None:
 def _finish_panel(axes: Axes, title: str, label: str, from_zero: bool = True,
                   legend: bool = True) -> None:
     """Titles and labels; whole years on the x axis, and zero within the y axis if asked."""
-    from matplotlib.ticker import MaxNLocator
-
-    axes.set(title=title, xlabel="Year", ylabel=label)
-    axes.xaxis.set_major_locator(MaxNLocator(nbins="auto", integer=True))
-    first, last = axes.dataLim.intervalx
-    if first == last:
-        # A single year: a year of room on either side, not 5 % of the year number.
-        axes.set_xlim(first - 1, last + 1)
+    axes.set(title=title, ylabel=label)
+    year_axis(axes)
     if from_zero:
         low, high = axes.get_ylim()
         axes.set_ylim(min(low, 0.0), max(high, 0.0))
     if legend and axes.get_legend_handles_labels()[0]:
         axes.legend(frameon=False, fontsize="small")
+
+
+def year_axis(axes: Axes) -> None:
+    """An x axis of whole years; a single year gets a year of room on either side, not 5 % of
+    the year number."""
+    from matplotlib.ticker import MaxNLocator
+
+    axes.set_xlabel("Year")
+    axes.xaxis.set_major_locator(MaxNLocator(nbins="auto", integer=True))
+    first, last = axes.dataLim.intervalx
+    if first == last:
+        axes.set_xlim(first - 1, last + 1)
 
 
 def _save(figure: Figure, path: Optional[PathLike], dpi: int) -> Figure:

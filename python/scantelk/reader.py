@@ -88,8 +88,8 @@ def read(path: PathLike) -> Run:
 
     A zero may stand for a value the model's report lacked (a missing section, a year without a
     survey row); ``scantelk --warn run.dat`` names them, and ``scantelk --nan run.dat`` writes
-    them as NaN instead, which reads as NaN and leaves a gap in plots. Recruitment is labelled by the
-    recruits' own years: the model reports on year y's row the recruits of year y + 1.
+    them as NaN instead, which reads as NaN and leaves a gap in plots. Recruitment is labelled
+    by the recruits' own years: the model reports on year y's row the recruits of year y + 1.
     Raises ValueError naming the file and line when the file is not a summary.
     """
     lines = _Lines(path)

@@ -100,7 +100,8 @@ def rho_of(table: pd.DataFrame) -> pd.Series:
 
 
 def check_f_column(f_column: Any) -> None:
-    if f_column not in (1, 2, 3):
+    # True == 1 in Python; R refuses TRUE, and so does this.
+    if isinstance(f_column, bool) or f_column not in (1, 2, 3):
         raise ValueError(f"f_column must be 1, 2 or 3, not {f_column!r}")
 
 

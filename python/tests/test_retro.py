@@ -69,6 +69,7 @@ def test_a_zero_in_the_base_makes_relative_and_rho_nan_for_that_quantity_only(tm
      "f_column must be 1, 2 or 3"),
     (lambda: scantelk.plot_retro(worked("base", "peel1"), f_column="2"),
      "f_column must be 1, 2 or 3"),
+    (lambda: scantelk.retro(worked("base", "peel1"), f_column=True), "f_column must be 1, 2 or 3"),
     (lambda: scantelk.mohns_rho(scantelk.retro(worked("base", "peel1")), f_column=2),
      "f_column applies to runs"),
     (lambda: scantelk.mohns_rho(pd.DataFrame({"relative": [0.1]})),
@@ -107,6 +108,13 @@ def test_plot_retro_titles_each_panel_with_its_rho_and_names_the_runs(tmp_path):
 @pytest.mark.parametrize("module", ["scantelk.retrospective", "scantelk.plot"])
 def test_the_examples_in_the_help_run_as_shown(module):
     assert doctest.testmod(sys.modules[module]).failed == 0
+
+
+def test_the_r_and_python_packages_ship_the_same_worked_set():
+    def files(folder):
+        return {path.name: path.read_bytes() for path in folder.glob("*.tmp")}
+    shipped_with_r = files(REPO / "r" / "inst" / "extdata" / "retro")
+    assert len(shipped_with_r) == 3 and shipped_with_r == files(WORKED)
 
 
 # (4) Retrospective sets made by scripts/make_run.py --peel and the real scantelk.
