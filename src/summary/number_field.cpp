@@ -195,15 +195,13 @@ inline bool round_fast(double value, SevenDigits& number) {
     int exponent = ((biased_exponent - 1023) * 78913) >> 18;
     if (exponent < -kFastExponentLimit || exponent >= kFastExponentLimit) return false;
 
-    // Scaled for both candidates at once; the estimate was one low when its scaled value reaches
-    // 10^7. Beyond 10^22 the powers are rounded, so a value within rounding of a power of ten
+    // The estimate was one low when its scaled value reaches 10^7. Beyond 10^22 the powers are rounded, so a value within rounding of a power of ten
     // may land just below 10^6 or at 10^7; just below 10^6 the digits round up to 1000000 at
     // either exponent, and outside the range the exact path decides.
+    // The second product is made either way, so that no branch guesses which estimate held.
     const double scaled_estimate = magnitude * power_of_ten(kShownDigits - 1 - exponent);
-    const double scaled_above = magnitude * power_of_ten(kShownDigits - 2 - exponent);
-    const bool above = scaled_estimate >= kSevenDigitHigh;
-    const double scaled = above ? scaled_above : scaled_estimate;
-    exponent += above ? 1 : 0;
+    exponent += scaled_estimate >= kSevenDigitHigh ? 1 : 0;
+    const double scaled = magnitude * power_of_ten(kShownDigits - 1 - exponent);
     if (!(scaled >= kSevenDigitLow - 1e-3 && scaled < kSevenDigitHigh)) return false;
 
     // Adding a half and cutting off the fraction rounds half up; the part cut off tells how near
