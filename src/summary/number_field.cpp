@@ -195,10 +195,11 @@ inline bool round_fast(double value, SevenDigits& number) {
     int exponent = ((biased_exponent - 1023) * 78913) >> 18;
     if (exponent < -kFastExponentLimit || exponent >= kFastExponentLimit) return false;
 
-    // The estimate was one low when its scaled value reaches 10^7. Beyond 10^22 the powers are rounded, so a value within rounding of a power of ten
-    // may land just below 10^6 or at 10^7; just below 10^6 the digits round up to 1000000 at
-    // either exponent, and outside the range the exact path decides.
-    // The second product is made either way, so that no branch guesses which estimate held.
+    // The estimate was one low when its scaled value reaches 10^7. Beyond 10^22 the powers are
+    // rounded, so a value within rounding of a power of ten may land just below 10^6 or at 10^7;
+    // just below 10^6 the digits round up to 1000000 at either exponent, and outside the range the
+    // exact path decides. The second product is made either way, so that no branch guesses which
+    // estimate held.
     const double scaled_estimate = magnitude * power_of_ten(kShownDigits - 1 - exponent);
     exponent += scaled_estimate >= kSevenDigitHigh ? 1 : 0;
     const double scaled = magnitude * power_of_ten(kShownDigits - 1 - exponent);
