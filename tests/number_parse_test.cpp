@@ -153,6 +153,7 @@ std::string random_token(std::mt19937_64& random) {
     if (pick(4) == 0) {
         token += kExponentLetters[pick(4)];
         token += kSigns[pick(5)];
+        token += std::string(pick(10) == 0 ? pick(25) : 0, '0');  // a long exponent now and then
         token += digits(pick(6));
     }
     if (pick(20) == 0) token += kOddTails[pick(12)];

@@ -1,5 +1,7 @@
 #include "util/number_parse.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <limits>
@@ -47,41 +49,44 @@ std::uint64_t value_of_digits(std::uint64_t word, int count) {
 constexpr std::uint64_t kDigitScales[] = {1,      10,      100,      1000,     10000,
                                           100000, 1000000, 10000000, 100000000};
 
-// Where the scanner may read. CheckedReads reads only before the end of the text.
-// UncheckedReads serves a token of at most kShortToken bytes followed by enough text that kRoom
-// bytes can be read from its start: no read then needs a check, because every read lies at most
-// a word past the token's end (the runs and spellings of the grammar stop at the delimiter after
-// the token at the latest).
+// Where the scanner may read. CheckedReads reads only before the end of the text, and a run of
+// digits to its end. UncheckedReads makes no checks: it serves a token with at least kRoom bytes
+// of text from its start, and reads each run of digits for at most kRunLimit bytes, so that every
+// read lies within those bytes. A run that reaches the limit marks the scan cut short, and the
+// token is then scanned again with checks.
 struct CheckedReads {
     const char* end;
     bool can_read(const char* p, std::ptrdiff_t bytes) const { return end - p >= bytes; }
+    static constexpr bool run_may_go_on(std::ptrdiff_t /*length*/) { return true; }
 };
 struct UncheckedReads {
+    static constexpr std::ptrdiff_t kRunLimit = 16;  // two words
     static constexpr bool can_read(const char* /*p*/, std::ptrdiff_t /*bytes*/) { return true; }
+    static constexpr bool run_may_go_on(std::ptrdiff_t length) { return length < kRunLimit; }
 };
-constexpr std::ptrdiff_t kRoom = 32;
-constexpr std::ptrdiff_t kShortToken = kRoom - 8;
+// A sign, a point, an exponent letter and its sign, and three runs of digits (a run's words lie
+// within its limit).
+constexpr std::ptrdiff_t kRoom = 4 + 3 * UncheckedReads::kRunLimit;
 
 // The one scanner of digit runs: returns the end of the run of decimal digits that starts at p,
 // and appends its digits to `mantissa`, which wraps past 19 digits in all. The digits are found
-// and converted eight at a time while eight bytes can be read before `end`.
+// and converted eight at a time while eight bytes can be read. A run that reaches the reads'
+// limit ends there and sets `cut_short`.
 template <typename Reads>
 [[gnu::always_inline]] inline const char* scan_digits(const char* p, Reads reads,
-                                                      std::uint64_t& mantissa) {
-    while (reads.can_read(p, 8)) {
+                                                      std::uint64_t& mantissa, bool& cut_short) {
+    for (std::ptrdiff_t length = 0; reads.can_read(p, 8); length += 8) {
+        if (!reads.run_may_go_on(length)) {
+            cut_short = true;
+            return p;
+        }
         const std::uint64_t word = load_word(p);
         const int count = first_flagged_byte(non_digit_bytes(word));
-        if (count < 8) {
-            // One digit, the common integer part, needs no conversion of the whole word.
-            if (count == 1) {
-                mantissa = mantissa * 10 + (word & 0x0F);
-            } else if (count > 1) {
-                mantissa = mantissa * kDigitScales[count] + value_of_digits(word, count);
-            }
-            return p + count;
-        }
-        mantissa = mantissa * kDigitScales[8] + value_of_digits(word, 8);
-        p += 8;
+        // Every count is converted alike, so that runs of varying length cost no mispredicted
+        // branch.
+        mantissa = mantissa * kDigitScales[count] + value_of_digits(word, count);
+        p += count;
+        if (count < 8) return p;
     }
     for (; reads.can_read(p, 1) && is_decimal_digit(*p); ++p)
         mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
@@ -89,13 +94,14 @@ template <typename Reads>
 }
 
 // The run of decimal digits from p on, read one at a time into `value`, which is held at `cap`
-// instead of overflowing; returns the end of the run. For integers and exponents, which are short
-// or need no speed.
+// instead of overflowing; returns the end of the run, which the reads' limit may cut short. For
+// integers and exponents, which are short or need no speed.
 template <typename Reads>
 const char* scan_held_digits(const char* p, Reads reads, std::int64_t cap, std::int64_t& value) {
     value = 0;
     const std::int64_t safe = (cap - 9) / 10;  // up to this, any digit may follow
-    for (; reads.can_read(p, 1) && is_decimal_digit(*p); ++p) {
+    for (const char* const start = p;
+         reads.can_read(p, 1) && reads.run_may_go_on(p - start) && is_decimal_digit(*p); ++p) {
         const int digit = *p - '0';
         if (value <= safe || value <= (cap - digit) / 10) {
             value = value * 10 + digit;
@@ -121,6 +127,8 @@ struct ScannedNumber {
     int fraction_count = 0;      // they follow the integer digits and a point
     std::int64_t exponent = 0;   // as written, held within kExponentCap
     std::uint64_t mantissa = 0;  // all the digits as one integer; exact only for up to 19 digits
+    const char* end = nullptr;   // where the scan stopped: at or before the end of the token
+    bool cut_short = false;      // a run of digits reached the reads' limit: scan again with checks
 
     std::string_view integer_digits() const {
         return {digits, static_cast<std::size_t>(integer_count)};
@@ -171,25 +179,30 @@ Kind windows_spelling(const char* p, Reads reads) {
 template <typename Reads>
 [[gnu::always_inline]] inline ScannedNumber scan_decimal(const char* p, Reads reads) {
     ScannedNumber number;
-    if (reads.can_read(p, 1) && (*p == '+' || *p == '-')) {
+    // The sign, the point and the length of each digit run are added in rather than branched
+    // on, since in a table of values they vary from one token to the next at random.
+    if (reads.can_read(p, 1)) {
         number.negative = *p == '-';
-        ++p;
+        p += static_cast<int>(number.negative || *p == '+');
     }
     number.digits = p;
-    p = scan_digits(p, reads, number.mantissa);
+    p = scan_digits(p, reads, number.mantissa, number.cut_short);
     number.integer_count = static_cast<int>(p - number.digits);
     const bool has_point = reads.can_read(p, 1) && *p == '.';
-    if (has_point) {
-        const char* const fraction_start = ++p;
-        p = scan_digits(p, reads, number.mantissa);
-        number.fraction_count = static_cast<int>(p - fraction_start);
-    }
+    p += static_cast<int>(has_point);
+    const char* const fraction_start = p;
+    // No digits follow the integer digits without a point, unless their run was cut short.
+    p = scan_digits(p, reads, number.mantissa, number.cut_short);
+    number.fraction_count = static_cast<int>(p - fraction_start);
+    number.end = p;
     if (number.digit_count() == 0) [[unlikely]] {
         number.kind = library_spelling(number.digits, reads);
+        number.end = number.digits;
         return number;
     }
     number.kind = Kind::finite;
-    if (has_point && number.fraction_count == 0 && reads.can_read(p, 1) && *p == '#') [[unlikely]] {
+    // The '#' first: whether there is a point varies, a '#' hardly ever comes.
+    if (reads.can_read(p, 1) && *p == '#' && has_point && number.fraction_count == 0) [[unlikely]] {
         if (number.integer_digits() == "1") number.kind = windows_spelling(p + 1, reads);
         return number;
     }
@@ -199,10 +212,18 @@ template <typename Reads>
         const bool exponent_negative = *digits == '-';
         if (*digits == '+' || *digits == '-') ++digits;
         std::int64_t exponent = 0;  // 0 without digits
-        scan_held_digits(digits, reads, kExponentCap, exponent);
+        number.end = scan_held_digits(digits, reads, kExponentCap, exponent);
+        number.cut_short |= !reads.run_may_go_on(number.end - digits);
         number.exponent = exponent_negative ? -exponent : exponent;
     }
     return number;
+}
+
+// The magnitude with the sign bit set when `negative`: set, not branched on, since signs in a
+// table of values may come at random.
+double with_sign(double magnitude, bool negative) {
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
+                                 (std::uint64_t{negative} << 63));
 }
 
 // Clinger's fast path: a mantissa of at most 53 bits times or divided by a power of ten up to
@@ -228,8 +249,11 @@ constexpr int kMaxMantissaDigits = 19;
         return true;
     }
     const auto exact = static_cast<double>(number.mantissa);
-    const double magnitude = scale < 0 ? exact / kExactPowers[-scale] : exact * kExactPowers[scale];
-    value = number.negative ? -magnitude : magnitude;
+    // One of the two powers is 1, so the value is rounded once; there is no branch on the
+    // scale's sign, which varies at random in a table of values.
+    const double magnitude = exact * kExactPowers[std::max<std::int64_t>(scale, 0)] /
+                             kExactPowers[std::max<std::int64_t>(-scale, 0)];
+    value = with_sign(magnitude, number.negative);
     return true;
 }
 
@@ -270,9 +294,10 @@ constexpr int kMaxMantissaDigits = 19;
     return number.kind == Kind::none ? 0.0 : std::numeric_limits<double>::quiet_NaN();
 }
 
-// A token without room after it, or a long one.
-[[gnu::noinline]] double convert_checked(const char* p, const char* end) {
-    return convert(scan_decimal(p, CheckedReads{end}));
+// The number at the front of a token, scanned again with checks near the end of the text and
+// after an unchecked scan that was cut short.
+[[gnu::noinline]] ScannedNumber scan_checked(const char* p, const char* end) {
+    return scan_decimal(p, CheckedReads{end});
 }
 
 }  // namespace
@@ -294,14 +319,15 @@ int take_decimals(std::string_view& rest, int count, double* values) {
         while (p != end && is_token_delimiter(*p))
             ++p;
         if (p == end) break;
-        // The end is found first, so that finding the next token need not wait for this one's
-        // conversion. The scan may read on to the end of the text: no delimiter continues a
-        // number, so it stops inside the token.
-        const char* const stop = token_end(p, end);
-        *out = stop - p <= kShortToken && end - p >= kRoom
-                   ? convert(scan_decimal(p, UncheckedReads{}))
-                   : convert_checked(p, end);
-        p = stop;
+        ScannedNumber number =
+            end - p >= kRoom ? scan_decimal(p, UncheckedReads{}) : scan_checked(p, end);
+        if (number.cut_short) [[unlikely]]
+            number = scan_checked(p, end);
+        *out = convert(number);
+        // The number ends at the token's end, as a rule; no delimiter continues a number, so
+        // otherwise the rest of the token follows where the scan stopped.
+        p = number.end != end && is_token_delimiter(*number.end) ? number.end
+                                                                 : token_end(number.end, end);
     }
     rest = std::string_view(p, static_cast<std::size_t>(end - p));
     return static_cast<int>(out - values);
