@@ -239,19 +239,22 @@ constexpr int kMaxMantissaDigits = 19;
 // Numbers as models write them: at most 19 digits, so the digits fit 64 bits, and a value that
 // Clinger's fast path converts exactly. False for anything else.
 [[gnu::always_inline]] inline bool convert_fast(const ScannedNumber& number, double& value) {
-    if (number.digit_count() > kMaxMantissaDigits) return false;
+    const bool digits_fit = number.digit_count() <= kMaxMantissaDigits;
     const std::int64_t scale = number.scale();
-    if (number.mantissa > (std::uint64_t{1} << 53) || scale < -kLargestExactPower ||
-        scale > kLargestExactPower) {
+    // One test for the three conditions, which all hold for nearly every number.
+    const bool exact = digits_fit & (number.mantissa <= (std::uint64_t{1} << 53)) &
+                       (static_cast<std::uint64_t>(scale + kLargestExactPower) <=
+                        2 * kLargestExactPower);
+    if (!exact) [[unlikely]] {
         // Zero is zero whatever its exponent.
-        if (number.mantissa != 0) return false;
+        if (!digits_fit || number.mantissa != 0) return false;
         value = number.negative ? -0.0 : 0.0;
         return true;
     }
-    const auto exact = static_cast<double>(number.mantissa);
+    const auto exact_mantissa = static_cast<double>(number.mantissa);
     // One of the two powers is 1, so the value is rounded once; there is no branch on the
     // scale's sign, which varies at random in a table of values.
-    const double magnitude = exact * kExactPowers[std::max<std::int64_t>(scale, 0)] /
+    const double magnitude = exact_mantissa * kExactPowers[std::max<std::int64_t>(scale, 0)] /
                              kExactPowers[std::max<std::int64_t>(-scale, 0)];
     value = with_sign(magnitude, number.negative);
     return true;
@@ -312,13 +315,17 @@ bool spells_non_number(std::string_view token) {
 }
 
 int take_decimals(std::string_view& rest, int count, double* values) {
-    const char* p = rest.data();
+    const char* p = rest.data();  // where the next token may start
     const char* const end = p + rest.size();
+    const char* stop = p;  // the end of the last token taken
     double* out = values;
     for (const double* const out_end = values + count; out < out_end; ++out) {
         while (p != end && is_token_delimiter(*p))
             ++p;
-        if (p == end) break;
+        if (p == end) {
+            stop = end;
+            break;
+        }
         ScannedNumber number =
             end - p >= kRoom ? scan_decimal(p, UncheckedReads{}) : scan_checked(p, end);
         if (number.cut_short) [[unlikely]]
@@ -326,10 +333,11 @@ int take_decimals(std::string_view& rest, int count, double* values) {
         *out = convert(number);
         // The number ends at the token's end, as a rule; no delimiter continues a number, so
         // otherwise the rest of the token follows where the scan stopped.
-        p = number.end != end && is_token_delimiter(*number.end) ? number.end
-                                                                 : token_end(number.end, end);
+        stop = number.end != end && is_token_delimiter(*number.end) ? number.end
+                                                                    : token_end(number.end, end);
+        p = stop == end ? end : stop + 1;  // the delimiter after the token is known
     }
-    rest = std::string_view(p, static_cast<std::size_t>(end - p));
+    rest = std::string_view(stop, static_cast<std::size_t>(end - stop));
     return static_cast<int>(out - values);
 }
 
