@@ -79,8 +79,14 @@ bool CellBlock::advise_huge_pages() {
 }
 
 void YearTable::set_row(int row, int first_column, std::span<const double> values) {
-    for (std::size_t k = 0; k < values.size(); ++k)
-        column(first_column + static_cast<int>(k))[row] = values[k];
+    if (values.empty()) return;
+    std::fill_n(written_.begin() + first_column, values.size(), std::uint8_t{1});
+    // One cell per column: consecutive cells of the row lie one column's length apart.
+    double* cell = cells_.data() + offset_of(first_column) + row;
+    for (const double value : values) {
+        *cell = value;
+        cell += rows_;
+    }
 }
 
 bool alloc_year_table(YearTable& table, int rows, int columns) {
