@@ -82,8 +82,8 @@ template <typename Reads>
         }
         const std::uint64_t word = load_word(p);
         const int count = first_flagged_byte(non_digit_bytes(word));
-        // Every count is converted alike, so that runs of varying length cost no mispredicted
-        // branch.
+        // Every count is converted alike: the length of a run varies at random in a table of
+        // values, and a branch on it would often be guessed wrong.
         mantissa = mantissa * kDigitScales[count] + value_of_digits(word, count);
         p += count;
         if (count < 8) return p;
@@ -179,21 +179,22 @@ Kind windows_spelling(const char* p, Reads reads) {
 template <typename Reads>
 [[gnu::always_inline]] inline ScannedNumber scan_decimal(const char* p, Reads reads) {
     ScannedNumber number;
-    // The sign, the point and the length of each digit run are added in rather than branched
-    // on, since in a table of values they vary from one token to the next at random.
-    if (reads.can_read(p, 1)) {
+    // The sign and the point are branched on: in a table most values have a point and the same
+    // sign, so the guess is mostly right, and a right one lets the digits after the byte be read
+    // before the byte itself is.
+    if (reads.can_read(p, 1) && (*p == '+' || *p == '-')) {
         number.negative = *p == '-';
-        p += static_cast<int>(number.negative || *p == '+');
+        ++p;
     }
     number.digits = p;
     p = scan_digits(p, reads, number.mantissa, number.cut_short);
     number.integer_count = static_cast<int>(p - number.digits);
     const bool has_point = reads.can_read(p, 1) && *p == '.';
-    p += static_cast<int>(has_point);
-    const char* const fraction_start = p;
-    // No digits follow the integer digits without a point, unless their run was cut short.
-    p = scan_digits(p, reads, number.mantissa, number.cut_short);
-    number.fraction_count = static_cast<int>(p - fraction_start);
+    if (has_point) {
+        const char* const fraction_start = ++p;
+        p = scan_digits(p, reads, number.mantissa, number.cut_short);
+        number.fraction_count = static_cast<int>(p - fraction_start);
+    }
     number.end = p;
     if (number.digit_count() == 0) [[unlikely]] {
         number.kind = library_spelling(number.digits, reads);
@@ -242,9 +243,9 @@ constexpr int kMaxMantissaDigits = 19;
     const bool digits_fit = number.digit_count() <= kMaxMantissaDigits;
     const std::int64_t scale = number.scale();
     // One test for the three conditions, which all hold for nearly every number.
-    const bool exact = digits_fit & (number.mantissa <= (std::uint64_t{1} << 53)) &
-                       (static_cast<std::uint64_t>(scale + kLargestExactPower) <=
-                        2 * kLargestExactPower);
+    const bool exact =
+        digits_fit & (number.mantissa <= (std::uint64_t{1} << 53)) &
+        (static_cast<std::uint64_t>(scale + kLargestExactPower) <= 2 * kLargestExactPower);
     if (!exact) [[unlikely]] {
         // Zero is zero whatever its exponent.
         if (!digits_fit || number.mantissa != 0) return false;
