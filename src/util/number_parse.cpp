@@ -224,7 +224,7 @@ template <typename Reads>
 // table of values may come at random.
 double with_sign(double magnitude, bool negative) {
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
-                                 (std::uint64_t{negative} << 63));
+                                 (static_cast<std::uint64_t>(negative) << 63));
 }
 
 // Clinger's fast path: a mantissa of at most 53 bits times or divided by a power of ten up to
@@ -242,10 +242,9 @@ constexpr int kMaxMantissaDigits = 19;
 [[gnu::always_inline]] inline bool convert_fast(const ScannedNumber& number, double& value) {
     const bool digits_fit = number.digit_count() <= kMaxMantissaDigits;
     const std::int64_t scale = number.scale();
-    // One test for the three conditions, which all hold for nearly every number.
-    const bool exact =
-        digits_fit & (number.mantissa <= (std::uint64_t{1} << 53)) &
-        (static_cast<std::uint64_t>(scale + kLargestExactPower) <= 2 * kLargestExactPower);
+    const bool exact = digits_fit && number.mantissa <= (std::uint64_t{1} << 53) &&
+                       static_cast<std::uint64_t>(scale + kLargestExactPower) <=
+                           2 * std::uint64_t{kLargestExactPower};
     if (!exact) [[unlikely]] {
         // Zero is zero whatever its exponent.
         if (!digits_fit || number.mantissa != 0) return false;
