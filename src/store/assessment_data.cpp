@@ -82,11 +82,10 @@ void YearTable::set_row(int row, int first_column, std::span<const double> value
     if (values.empty()) return;
     std::fill_n(written_.begin() + first_column, values.size(), std::uint8_t{1});
     // One cell per column: consecutive cells of the row lie one column's length apart.
-    double* cell = cells_.data() + offset_of(first_column) + row;
-    for (const double value : values) {
-        *cell = value;
-        cell += rows_;
-    }
+    double* const first = cells_.data() + offset_of(first_column) + row;
+    const auto stride = static_cast<std::size_t>(rows_);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        first[k * stride] = values[k];
 }
 
 bool alloc_year_table(YearTable& table, int rows, int columns) {
