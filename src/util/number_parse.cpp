@@ -220,8 +220,7 @@ template <typename Reads>
     return number;
 }
 
-// The magnitude with the sign bit set when `negative`: set, not branched on, since signs in a
-// table of values may come at random.
+// The magnitude with the sign bit set when `negative`, without a branch.
 double with_sign(double magnitude, bool negative) {
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
                                  (static_cast<std::uint64_t>(negative) << 63));
