@@ -8,7 +8,9 @@ set -euo pipefail
 packages=(cmake g++ libgtest-dev libbenchmark-dev clang-tidy cppcheck groff-base man-db dpkg-dev
   lintian time)
 # The R and Python readers (r/, python/) and their tests.
-packages+=(r-base-core r-cran-testthat python3-pandas python3-pytest python3-matplotlib)
+packages+=(r-base-core r-base-dev r-cran-testthat r-cran-roxygen2 python3-pandas python3-numpy
+  python3-pytest python3-matplotlib python3-dask python3-distributed python3-tqdm flake8 mypy
+  python3-html5lib)
 # The report page's browser test opens the page in headless Chromium.
 packages+=(chromium chromium-driver python3-selenium)
 for option in "$@"; do
