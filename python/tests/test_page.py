@@ -12,7 +12,7 @@ from conftest import REPO, golden
 from scantelk.page import is_retrospective_set, report_page
 
 WORKED = REPO / "python" / "scantelk" / "data" / "retro"
-RUN_SECTIONS = ["stock", "fishing", "indices", "composition", "biology", "tables"]
+RUN_SECTIONS = ["stock", "stock-recruitment", "fishing", "indices", "composition", "biology", "tables"]
 
 
 class Page(HTMLParser):
@@ -105,11 +105,13 @@ def test_key_quantities_and_stock_numbers_hold_the_readers_values(tmp_path):
      {"indices": "has no survey index", "composition": "has no survey index"}),
     (["--indices", "1", "--unused", "1"], {"indices": 0, "composition": 2},
      {"indices": "None of the run's 1 survey indices is used"}),
-    (["--fleets", "0"], {"fishing": 1, "composition": 1},
+    (["--fleets", "0"], {"fishing": 0, "composition": 1},
      {"fishing": "has no fleets", "composition": "has no fleets"}),
-    (["--ages", "0"], {"stock": 2, "biology": 0, "tables": 0},
+    (["--ages", "0"], {"stock": 0, "stock-recruitment": 0, "fishing": 1, "indices": 0,
+                       "biology": 0, "tables": 0},
      {"stock": "has no ages", "biology": "has no ages", "tables": "has no ages"}),
-    (["--years", "0"], {"stock": 0, "fishing": 0, "indices": 0, "composition": 0, "biology": 0},
+    (["--years", "0"], {"stock": 0, "stock-recruitment": 0, "fishing": 0, "indices": 0,
+                        "composition": 0, "biology": 0},
      {"stock": "has no model years"}),
 ])
 def test_figures_a_run_cannot_have_are_left_out_with_a_sentence(make_run, tmp_path, arguments,
@@ -120,8 +122,8 @@ def test_figures_a_run_cannot_have_are_left_out_with_a_sentence(make_run, tmp_pa
     assert all(section["heading"] for section in page.sections.values())
     for key, sentence in sentences.items():
         assert any(sentence in text for text in page.sections[key]["absent"]), key
-    drawn_in_full = {"stock": 3, "fishing": 2, "indices": 4, "composition": 3, "biology": 1,
-                     "tables": 0}
+    drawn_in_full = {"stock": 3, "stock-recruitment": 1, "fishing": 2, "indices": 4,
+                     "composition": 3, "biology": 1, "tables": 0}
     assert {key: page.sections[key]["figures"] for key in RUN_SECTIONS} == {**drawn_in_full,
                                                                             **counts}
     years = scantelk.read(tmp_path / "run.tmp")["years"]
