@@ -143,8 +143,9 @@ def three_decimals(value: float) -> str:
 
 
 def literal(text: str) -> str:
-    """`text` as matplotlib shows it literally: a ``$`` is a dollar sign, never math."""
-    return text.replace("$", r"\$")
+    """`text` as matplotlib shows it literally: a ``$`` is a dollar sign, never math, and a tab,
+    which it has no glyph for, a space."""
+    return text.replace("$", r"\$").replace("\t", " ")
 
 
 def _line(axes: Axes, x: Iterable, y: Iterable, **style: Any) -> None:
