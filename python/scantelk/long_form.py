@@ -8,7 +8,7 @@ import pandas as pd
 
 from scantelk.reader import PathLike, Run, read
 
-_NOT_PER_YEAR = {"title", "years", "dims", "index_spec"}
+_NOT_PER_YEAR = {"title", "years", "dims", "index_spec", "fits"}
 
 
 def to_long(run: dict[str, Any]) -> pd.DataFrame:
