@@ -196,7 +196,10 @@ def read(path: PathLike) -> Run:
 
     A zero may stand for a value the model's report lacked (a missing section, a year without a
     survey row); ``scantelk --warn run.dat`` names them, and ``scantelk --nan run.dat`` writes
-    them as NaN instead, which reads as NaN and leaves a gap in plots. Recruitment is labelled
+    them as NaN instead, which reads as NaN and leaves a gap in plots. The fits that
+    ``scantelk --fits`` writes beside the summary (``run.fits.csv``) are the table ``fits``
+    (see :func:`scantelk.read_fits`), left out with a warning when the CSV is older than the
+    summary. Recruitment is labelled
     by the recruits' own years: the model reports on year y's row the recruits of year y + 1.
     Each number is the double nearest to its decimal text.
     Raises ValueError naming the file and line (and the field) when the file is not a summary
@@ -216,7 +219,12 @@ def read(path: PathLike) -> Run:
     summary.check_size(summary.at + summary.size_of(after), at_least=False)
     after = [summary.block(block) for block in after]
     values = {block.heading: summary.values(block) for block in before + after}
-    return _run(title, dims, index_values, values)
+    run = _run(title, dims, index_values, values)
+    from scantelk.fits import fits_beside  # here, as fits.py imports this module
+    fits = fits_beside(path)
+    if fits is not None:
+        run["fits"] = fits
+    return run
 
 
 def _run(title: str, dims: dict[str, int], index_values: np.ndarray,
