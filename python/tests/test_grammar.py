@@ -46,7 +46,7 @@ def per_year_numbers(path):
 def read_numbers(path):
     run = scantelk.read(path)
     tables = [value for key, value in run.items()
-              if key not in ("title", "years", "dims", "index_spec")]
+              if key not in ("title", "years", "dims", "index_spec", "fits")]
     return np.concatenate([np.asarray(table, dtype=float).ravel() for table in tables])
 
 
