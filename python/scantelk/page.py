@@ -39,6 +39,7 @@ SECTIONS = {
     "fishing": "Fishing mortality and catch",
     "indices": "Survey indices",
     "composition": "Composition sample sizes",
+    "fits": "Catch and composition fits",
     "biology": "Biology",
     "tables": "Tables",
 }
@@ -152,7 +153,7 @@ def render(sources: Sequence[Source], *, title: Optional[str] = None, f_column: 
         sections.append(("compare", compare_items(runs, f_column)))
     if retrospective:
         sections.append(("retro", retro_items(runs, f_column)))
-    sections += _run_sections(shown.run, f_column)
+    sections += _run_sections(shown.run, shown.path, f_column)
     number = itertools.count(1)
     body = "\n".join(section(key, SECTIONS[key], content, number) for key, content in sections)
     contents = "".join(f'<li><a href="#{key}">{html.escape(SECTIONS[key])}</a></li>'
@@ -206,13 +207,14 @@ def _read_source(name: str, summary: PathLike) -> Source:
 
 # The sections of one run.
 
-def _run_sections(run: dict[str, Any], f_column: int) -> list[tuple[str, list]]:
+def _run_sections(run: dict[str, Any], summary: Path, f_column: int) -> list[tuple[str, list]]:
     return [
         ("stock", figures.stock_items(run)),
         ("stock-recruitment", diagnostics.stock_recruitment_items(run)),
         ("fishing", figures.fishing_items(run, f_column)),
         ("indices", diagnostics.index_items(run)),
         ("composition", figures.composition_items(run)),
+        ("fits", diagnostics.fits_items(run, summary)),
         ("biology", figures.biology_items(run)),
         ("tables", [Note(NUMBERS_NOTE), _key_quantities(run), _stock_numbers_table(run)]),
     ]

@@ -1,5 +1,5 @@
 """What a review panel reads first on the report page: the gaps in the data, stock against
-recruitment, and the survey index fits with their residuals.
+recruitment, the survey index fits with their residuals, and the catch and composition fits.
 """
 from __future__ import annotations
 
@@ -13,9 +13,11 @@ from matplotlib.ticker import FuncFormatter, LogLocator, NullFormatter
 
 from scantelk.page_figures import (NEGATIVE, POSITIVE, Run, beside, label, no_used_index,
                                    no_years, panels, used_indices)
-from scantelk.page_html import Absent, Drawn, Item, Table, plain, table, three_decimals, \
+from scantelk.fits import fits_path
+from scantelk.page_html import Absent, Drawn, Item, Note, Table, plain, table, three_decimals, \
     year_ranges
 from scantelk.plot import COLOURS, _line
+from scantelk.plot_fits import plot_fits
 
 # The per-year tables of a summary as the completeness box names them.
 TABLE_NAMES = {
@@ -163,3 +165,18 @@ def _residual_table(run: Run, used: list[int]) -> Table:
                                         "Root mean square"])
     return table("index-residuals", "Standardized residuals of each used index, over its years "
                                     "with a value", frame, text_columns=1)
+
+
+def fits_items(run: Run, summary: Path) -> list[Item]:
+    """The catch and composition fits, when the fits CSV stands beside the summary."""
+    if "fits" not in run:
+        return [Note(f"The catch and composition fits are shown here when the run is converted "
+                     f"with scantelk --fits, which writes {plain(fits_path(summary))} beside "
+                     f"the summary.")]
+    return [Drawn(plot_fits(dict(run)),
+                  "Per fleet: observed catch (points) against the model's prediction (line); the "
+                  "Pearson residuals of the proportions at age as bubbles, their area "
+                  "proportional to the residual's size, filled where the observed proportion "
+                  "is above the predicted one and open where below; observed (points) against "
+                  "predicted (line) mean age. Discards are drawn only for a fleet that has "
+                  "them.")]

@@ -20,7 +20,8 @@ from scantelk.page_runs import is_retrospective_set
 SVG = "{http://www.w3.org/2000/svg}"
 
 WORKED = REPO / "python" / "scantelk" / "data" / "retro"
-RUN_SECTIONS = ["stock", "stock-recruitment", "fishing", "indices", "composition", "biology", "tables"]
+RUN_SECTIONS = ["stock", "stock-recruitment", "fishing", "indices", "composition", "fits",
+                "biology", "tables"]
 
 
 class Page(HTMLParser):
@@ -133,7 +134,7 @@ def test_figures_a_run_cannot_have_are_left_out_with_a_sentence(make_run, tmp_pa
     for key, sentence in sentences.items():
         assert any(sentence in text for text in page.sections[key]["absent"]), key
     drawn_in_full = {"stock": 3, "stock-recruitment": 1, "fishing": 2, "indices": 4,
-                     "composition": 3, "biology": 1, "tables": 0}
+                     "composition": 3, "fits": 0, "biology": 1, "tables": 0}
     assert {key: page.sections[key]["figures"] for key in RUN_SECTIONS} == {**drawn_in_full,
                                                                             **counts}
     years = scantelk.read(tmp_path / "run.tmp")["years"]
@@ -301,6 +302,16 @@ def test_index_residuals_count_only_years_with_an_observed_value():
     assert table.html.count("<tr>") == 1 + len(used_indices(run))
     assert '<th class="text">Index 1</th><td>38</td><td>0.000</td><td>1.000</td>' in table.html
     assert ["logarithmic" in item.caption for item in figures[:2]] == [True, False]
+
+
+@pytest.mark.parametrize("with_fits", [True, False])
+def test_the_fits_are_drawn_when_their_csv_stands_beside_the_summary(tmp_path, with_fits):
+    for name in ["tiny.tmp", "tiny.fits.csv"][:1 + with_fits]:
+        (tmp_path / name).write_bytes(golden("tiny").with_name(name).read_bytes())
+    page = page_of(tmp_path / "tiny.tmp")
+    text = (tmp_path / "page.html").read_text()
+    assert page.sections["fits"]["figures"] == with_fits
+    assert ("convert" in text and "scantelk --fits" in text) == (not with_fits)
 
 
 # (7) Titles, names and paths are text: shown as given, and the page stays well-formed.
