@@ -5,18 +5,13 @@ style is one <style> element, and every link points inside the page.
 """
 from __future__ import annotations
 
-import argparse
-import collections
 import contextlib
 import errno
 import html
 import io
 import itertools
 import os
-import sys
 import tempfile
-import time
-from dataclasses import dataclass
 from pathlib import Path
 from typing import Any, Iterator, Optional, Sequence, Union
 
@@ -25,11 +20,12 @@ import pandas as pd
 from scantelk import page_diagnostics as diagnostics
 from scantelk import page_figures as figures
 from scantelk.page_html import Absent, Note, Table, plain, section, table
+from scantelk.page_header import Source, facts, read_source, run_names
 from scantelk.page_runs import compare_items, is_retrospective_set, retro_items
-from scantelk.reader import PathLike, read
+from scantelk.reader import PathLike
 from scantelk.retrospective import check_f_column
 
-__all__ = ["is_retrospective_set", "main", "render", "report_page"]
+__all__ = ["Source", "is_retrospective_set", "render", "report_page"]
 
 SECTIONS = {
     "compare": "Runs compared",
@@ -83,29 +79,6 @@ footer { color: #666; font-size: 0.85em; margin-top: 2em; padding-bottom: 1.5em;
 """
 
 
-@dataclass
-class Source:
-    """One summary on the command line, read; `name` and `shown_path` as the page shows them."""
-
-    name: str
-    path: Path
-    run: dict[str, Any]
-    modified: float
-
-    @property
-    def last_year(self) -> int:
-        years = self.run["years"]
-        return years[-1] if years else self.run["dims"]["first_year"] - 1
-
-    @property
-    def shown_path(self) -> str:
-        return plain(os.fspath(self.path))
-
-    @property
-    def title(self) -> str:
-        return plain(self.run["title"]).strip() or plain(self.path.name)
-
-
 def report_page(summaries: Sequence[PathLike], path: Optional[PathLike] = None, *,
                 title: Optional[str] = None, names: Optional[Sequence[str]] = None,
                 f_column: int = 1) -> Path:
@@ -128,9 +101,9 @@ def report_page(summaries: Sequence[PathLike], path: Optional[PathLike] = None, 
         raise ValueError("the page's name is empty")
     page = Path(path) if path is not None else Path(summaries[0]).with_suffix(".html")
     _refuse_to_replace_inputs(page, summaries)
-    run_names = _run_names(summaries, names)
+    named = run_names(summaries, names)
     with _replacing(page) as file:
-        sources = [_read_source(name, summary) for name, summary in zip(run_names, summaries)]
+        sources = [read_source(name, summary) for name, summary in zip(named, summaries)]
         text = render(sources, title=title, f_column=f_column)
         with _naming(page):
             file.write(text)
@@ -169,7 +142,7 @@ def render(sources: Sequence[Source], *, title: Optional[str] = None, f_column: 
 <body>
 <header>
 <h1>{html.escape(heading)}</h1>
-{_facts(sources, shown)}
+{facts(sources, shown)}
 {diagnostics.completeness(shown.run, shown.path)}
 <nav aria-label="Contents"><ol>{contents}</ol></nav>
 </header>
@@ -180,29 +153,6 @@ def render(sources: Sequence[Source], *, title: Optional[str] = None, f_column: 
 </body>
 </html>
 """
-
-
-# Reading and naming the runs.
-
-def _run_names(summaries: Sequence[PathLike], names: Optional[Sequence[str]]) -> list[str]:
-    if names is None:
-        names = [Path(summary).stem for summary in summaries]
-        if len(set(names)) < len(names):  # the same file name in two folders
-            names = [os.fspath(summary) for summary in summaries]
-    elif len(names) != len(summaries):
-        raise ValueError(f"{len(names)} names given for {len(summaries)} summaries")
-    if any(not name.strip() for name in names):
-        raise ValueError("a run name is empty")
-    repeated = [name for name, count in collections.Counter(names).items() if count > 1]
-    if repeated:
-        raise ValueError(f"two runs have the same name: {repeated[0]}")
-    return [plain(name) for name in names]
-
-
-def _read_source(name: str, summary: PathLike) -> Source:
-    path = Path(summary)
-    run = read(path)
-    return Source(name, path, run, path.stat().st_mtime)
 
 
 # The sections of one run.
@@ -242,65 +192,6 @@ def _stock_numbers_table(run: dict[str, Any]) -> Union[Table, Absent]:
     frame = numbers.T.rename(columns=lambda age: f"Age {age}")
     frame.insert(0, "Year", [str(year) for year in numbers.columns])
     return table("stock-numbers", "Stock numbers at age by year", frame)
-
-
-# The header.
-
-def _facts(sources: Sequence[Source], shown: Source) -> str:
-    """What the page shows: the summaries, then the dimensions of the run its sections show."""
-    run, dims = shown.run, shown.run["dims"]
-    facts = [
-        ("Summary", shown.shown_path),
-        ("Modified", _modified(shown)),
-        ("Years", _describe_years(run["years"])),
-        ("Ages", f"1 to {dims['n_ages']}" if dims["n_ages"] else "none"),
-        ("Fleets", str(dims["n_fleets"]) if dims["n_fleets"] else "none"),
-        ("Indices", _describe_indices(dims["n_indices"], figures.used_indices(run))),
-    ]
-    text = '<dl class="facts">' + "".join(
-        f"<dt>{html.escape(term)}</dt><dd>{html.escape(value)}</dd>" for term, value in facts
-    ) + "</dl>"
-    if len(sources) == 1:
-        return text
-    caption = (f"{len(sources)} runs; the sections after the comparison show "
-               f"{_which(sources, shown)}:")
-    return table("runs", caption, _runs_frame(sources), text_columns=4).html + text
-
-
-def _which(sources: Sequence[Source], shown: Source) -> str:
-    """Names the run the detailed sections show, and why that one."""
-    last = shown.last_year
-    ending_last = sum(source.last_year == last for source in sources)
-    if ending_last == len(sources):
-        return f"{shown.name}, the first given, since every run ends in {last}"
-    if ending_last == 1:
-        return f"{shown.name}, the run that ends last ({last})"
-    return f"{shown.name}, the first given of the runs that end last ({last})"
-
-
-def _runs_frame(sources: Sequence[Source]) -> pd.DataFrame:
-    return pd.DataFrame(
-        [[s.name, s.shown_path, _modified(s),
-          f"{s.run['years'][0]} to {s.last_year}" if s.run["years"] else "none"]
-         for s in sources], columns=["Run", "Summary", "Modified", "Years"])
-
-
-def _describe_years(years: list[int]) -> str:
-    if not years:
-        return "none"
-    return f"{years[0]} ({len(years)} year)" if len(years) == 1 else \
-        f"{years[0]} to {years[-1]} ({len(years)} years)"
-
-
-def _modified(source: Source) -> str:
-    return time.strftime("%Y-%m-%d %H:%M:%S %z", time.localtime(source.modified))
-
-
-def _describe_indices(count: int, used: list[int]) -> str:
-    if count == 0:
-        return "none"
-    numbers = ", ".join(map(str, used)) if used else "none"
-    return f"{count}; used: {numbers}"
 
 
 # Writing.
@@ -353,72 +244,3 @@ def _umask() -> int:
     mask = os.umask(0)
     os.umask(mask)
     return mask
-
-
-# The command.
-
-DESCRIPTION = """\
-Writes one self-contained HTML page with every figure and the key tables of one run, or of
-several, from the summaries that scantelk writes (RUN.tmp).
-
-The page holds a header (title, summary, modification time, years, ages, fleets, used indices,
-contents) and the sections stock, fishing, indices, composition, biology and tables; the table
-"key-quantities" gives SSB, recruitment (the stock numbers at the first age) and the three
-average-F columns of every year. Figures that a run cannot have are replaced by a sentence
-saying why. With two or more summaries, a section "compare" comes first, and, when the runs
-share their first year and end in different years (a retrospective set), a section "retro"
-with the retrospective plot and Mohn's rho; the other sections show the run that ends last.
-
-The page needs nothing beside it: figures are inline SVG, no file or network address is
-referenced, and no JavaScript is needed to see it. It is written whole or not at all (a
-temporary file beside it is renamed), replaces an existing page, and is never written over one
-of the summaries.
-"""
-EPILOG = """\
-A missing or damaged summary, or a page that cannot be written, gives one line on standard
-error naming the file (and, for a damaged summary, the line) and exit status 1; no page is
-written and an existing one is left as it was.
-"""
-
-
-class _Parser(argparse.ArgumentParser):
-    """Every error is one line and exit status 1, as for a damaged summary."""
-
-    def error(self, message: str):
-        self.exit(1, f"{self.prog}: error: {message} (see --help)\n")
-
-
-def _parser(prog: Optional[str]) -> argparse.ArgumentParser:
-    parser = _Parser(prog=prog, description=DESCRIPTION, epilog=EPILOG,
-                     formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("summaries", nargs="+", metavar="RUN.tmp",
-                        help="summaries written by scantelk; the first names the default page")
-    parser.add_argument("-o", "--output", metavar="PAGE.html",
-                        help="the page to write (default: the first summary's path with the "
-                             "extension .html)")
-    parser.add_argument("--title", help="the page's title (default: the run's own title)")
-    parser.add_argument("--names", metavar="A,B,...",
-                        help="names of the runs, one per summary, separated by commas "
-                             "(default: the file names without their extension)")
-    parser.add_argument("--f-column", type=int, choices=(1, 2, 3), default=1, metavar="N",
-                        help="the average-F column (1 to 3, default 1) that stands for a run in "
-                             "the comparison, the tables and Mohn's rho")
-    return parser
-
-
-def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> int:
-    arguments = _parser(prog or "scantelk-report").parse_args(argv)
-    names = arguments.names.split(",") if arguments.names is not None else None
-    try:
-        report_page(arguments.summaries, arguments.output, title=arguments.title, names=names,
-                    f_column=arguments.f_column)
-    except (ValueError, OSError) as error:
-        print(f"{prog or 'scantelk-report'}: error: {_one_line(error)}", file=sys.stderr)
-        return 1
-    return 0
-
-
-def _one_line(error: Exception) -> str:
-    if isinstance(error, OSError) and error.filename is not None:
-        return f"{error.filename}: {error.strerror}"
-    return " ".join(str(error).split())

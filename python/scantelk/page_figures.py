@@ -207,9 +207,10 @@ def beside(axes: Axes, *handles_labels: list, **options: Any) -> None:
 
 def year_axis(axes: Axes, years: Sequence[int]) -> None:
     """The x axis spans the run's years, whatever the panel's data covers, with the same whole
-    years as ticks in every panel: multiples of 1, 2, 5, 10, ..., at most eight of them."""
+    years as ticks in every panel: multiples of 1, 2, 5, 10, ..., at most six of them, which
+    the narrowest panel (a third of the page) holds."""
     first, last = years[0], years[-1]
-    step = next((s for s in _YEAR_STEPS if (last // s - math.ceil(first / s)) < 8), 2000)
+    step = next((s for s in _YEAR_STEPS if (last // s - math.ceil(first / s)) < 6), 2000)
     axes.set_xlabel("Year")
     axes.xaxis.set_major_locator(FixedLocator(range(math.ceil(first / step) * step, last + 1,
                                                     step)))
