@@ -248,6 +248,10 @@ read_block <- function(summary, block, dimnames) {
   values
 }
 
+#' @rdname read_scantelk
+#' @param x an object of class \code{"scantelk"}.
+#' @param ... not used.
+#' @export
 print.scantelk <- function(x, ...) {
   d <- x$dims
   cat(sprintf("scantelk summary \"%s\"\n", x$title))
