@@ -257,6 +257,7 @@ TEST_F(EditedReportTest, NonNumbersInEitherFileReachTheSummaryAsSuch) {
 
 // Each new finding line for line, and whether it fails a strict run.
 TEST_F(EditedReportTest, WarnNamesMislabelledRowsNonNumbersAndSurveyYearsWithoutARow) {
+    const std::string kLongLabelRow = " " + std::string(100, 'y') + "  0  0";
     const struct {
         std::vector<Edit> edits;
         std::string findings;
@@ -276,6 +277,31 @@ TEST_F(EditedReportTest, WarnNamesMislabelledRowsNonNumbersAndSurveyYearsWithout
          "run.rep:63: warning: row is labelled +2001x where year 2000 was expected\n"
          "run.rep:63: warning: row has 2 of 4 values; the missing ones are zeros\n"
          "run.rep:63: warning: value \"inf\" is not a number\n",
+         true},
+        // Report text is quoted shortened, and without the control bytes it held.
+        {{{5, " \x1b[31m2000  100  87.4"}, {11, kLongLabelRow.c_str()}},
+         "run.rep:5: warning: row is labelled \\x1b[31m2000 where year 2000 was expected\n"
+         "run.rep:11: warning: row is labelled " +
+             std::string(40, 'y') + "... where year 2000 was expected\n",
+         true},
+        {{{29, "2000 1 1 1\n 2000  3.5   3.62  -0.15"}},
+         "run.rep:30: warning: year 2000 appears again for index 1; this row replaces the one on "
+         "line 29\n",
+         false},
+        // A block one line short, and one missing, before the next section's heading.
+        {{{41, nullptr}, {42, nullptr}},
+         "run.rep:41: warning: section \"Average F\" (average F) ends early at the heading "
+         "\"Population Numbers\"\n",
+         true},
+        {{{27, nullptr}, {28, nullptr}, {29, nullptr}, {30, nullptr}, {31, nullptr}},
+         "run.rep:27: warning: section \"Index data\" (index fits) ends early at the heading "
+         "\"Input and Estimated effective sample sizes\"\n"
+         "run.rep: warning: index 1 has no row for 2000-2001 in section \"Index data\" (index "
+         "fits)\n",
+         true},
+        {{{52, nullptr}, {53, nullptr}},
+         "run.rep:52: warning: section \"Proportions of catch\" (catch proportions) ends early at "
+         "the heading \"Proportions of Discards\"\n",
          true},
     };
     for (const auto& c : cases) {
@@ -307,6 +333,12 @@ TEST_F(EditedReportTest, NanWritesExactlyTheCellsTheReportLacked) {
         {{{61, "Spawning stock lost"}},
          1000,
          {{52, 0}, {52, 1}, {54, 0}, {54, 1}, {55, 0}, {55, 1}}},
+        // Blocks cut short by the next heading: that section is read whole.
+        {{{41, nullptr}, {42, nullptr}}, 1000, {{45, 1}, {46, 1}, {47, 1}}},
+        {{{27, nullptr}, {28, nullptr}, {29, nullptr}, {30, nullptr}, {31, nullptr}},
+         1000,
+         {{38, 0}, {38, 1}, {39, 0}, {39, 1}, {40, 0}, {40, 1}}},
+        {{{52, nullptr}, {53, nullptr}}, 1000, {}},
     };
     for (const auto& c : cases) {
         edit_report(c.edits, c.kept_lines);
@@ -327,6 +359,40 @@ TEST_F(EditedReportTest, NanWritesExactlyTheCellsTheReportLacked) {
         EXPECT_EQ(changed, c.nan_cells) << c.kept_lines;
         if (c.nan_cells.empty()) {
             EXPECT_EQ(read_file(dir_.file("run.tmp")), plain_summary);
+        }
+    }
+}
+
+// Each section removed in turn, from its heading to the next one: with --nan, exactly the cells of
+// that section are NaN, and every other section is read as in the complete report.
+TEST_F(EditedReportTest, AMissingSectionCostsOnlyItsOwnCells) {
+    const struct {
+        int heading_line;
+        int last_line;
+        std::vector<int> summary_lines;
+    } sections[] = {
+        {4, 9, {23, 24}},       {10, 15, {26, 27}}, {16, 20, {19}},         {21, 25, {21}},
+        {26, 31, {38, 39, 40}}, {32, 36, {42, 43}}, {37, 42, {45, 46, 47}}, {43, 46, {49, 50}},
+        {47, 53, {}},           {54, 60, {}},       {61, 64, {52, 54, 55}},
+    };
+    ASSERT_EQ(run_program(dir_.path(), {"run.dat"}).exit_status, 0);
+    const auto complete = summary_fields();
+    for (const auto& section : sections) {
+        std::vector<Edit> edits;
+        for (int line = section.heading_line; line <= section.last_line; ++line)
+            edits.emplace_back(line, nullptr);
+        edit_report(edits);
+        ASSERT_EQ(run_program(dir_.path(), {"--nan", "run.dat"}).exit_status, 0);
+        const auto damaged = summary_fields();
+        ASSERT_EQ(damaged.size(), complete.size());
+        for (std::size_t l = 0; l < complete.size(); ++l) {
+            const bool lost =
+                std::count(section.summary_lines.begin(), section.summary_lines.end(), l + 1) > 0;
+            for (std::size_t f = 0; f < complete[l].size(); ++f) {
+                EXPECT_EQ(damaged[l][f], lost ? "NaN" : complete[l][f])
+                    << "without the section at line " << section.heading_line << ", summary line "
+                    << l + 1;
+            }
         }
     }
 }

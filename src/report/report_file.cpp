@@ -32,6 +32,11 @@ constexpr ReportSection kDiscardProportions{"Proportions of Discards", "discard 
 constexpr ReportSection kStockRecruitment{
     "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)",
     "spawning stock and recruitment"};
+constexpr ReportSection kCatalogue[] = {
+    kCatchSampleSizes, kDiscardSampleSizes, kFleetCatch,       kFleetDiscards,
+    kIndexFits,        kIndexSampleSizes,   kAverageF,         kStockNumbers,
+    kCatchProportions, kDiscardProportions, kStockRecruitment,
+};
 
 // Sections 1 and 2: per fleet, a year row of input and effective sample size for every year,
 // then two lines that are passed over (after the last fleet too).
@@ -144,7 +149,7 @@ void place_report_tables(AssessmentData& data, std::uint64_t report_bytes) {
 
 StageResult read_report_file(const std::string& path, AssessmentData& data,
                              ReportFindings& findings, MissingValues missing) {
-    ReportReader reader(data, findings, missing);
+    ReportReader reader(data, findings, kCatalogue, missing);
     if (!reader.open(path)) {
         // The model's own wording: the same message as for the input data file.
         return StageError{"Unable to Open Telk Input Data File: " + path};
