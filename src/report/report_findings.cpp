@@ -55,11 +55,13 @@ void ReportFindings::section_ends_early(const ReportSection& section, std::int64
     add_lack(std::move(text));
 }
 
-void ReportFindings::short_row(std::int64_t line, int found, int expected) {
+void ReportFindings::short_row(std::int64_t line, int found, int expected, MissingShown shown) {
+    const char* const missing_values = shown == MissingShown::empty     ? "empty"
+                                       : missing_ == MissingValues::nan ? "NaN"
+                                                                        : "zeros";
     add_row_lack(path_ + ":" + std::to_string(line) + ": warning: row has " +
                  std::to_string(found) + " of " + std::to_string(expected) +
-                 " values; the missing ones are " +
-                 (missing_ == MissingValues::nan ? "NaN" : "zeros"));
+                 " values; the missing ones are " + missing_values);
 }
 
 void ReportFindings::year_outside_run(std::int64_t line, std::string_view year_digits,

@@ -47,8 +47,11 @@ class ReportFindings {
     void section_ends_early(const ReportSection& section, std::int64_t line,
                             std::string_view later_heading);
 
-    // A row on line `line` with `found` of the `expected` values, the year counted.
-    void short_row(std::int64_t line, int found, int expected);
+    // A row on line `line` with `found` of the `expected` values, the year counted. The missing
+    // values are written as the run writes them, or as empty fields of the fits file.
+    enum class MissingShown { as_run_writes, empty };
+    void short_row(std::int64_t line, int found, int expected,
+                   MissingShown shown = MissingShown::as_run_writes);
 
     // An index row on line `line` whose year, `year_digits` as written, lies outside the run.
     void year_outside_run(std::int64_t line, std::string_view year_digits, int first_year,

@@ -186,7 +186,14 @@ void ReportReader::check_values(std::string_view tokens, std::span<const double>
 int ReportReader::take_values(std::string_view tokens, std::span<double> values) {
     const int found = take_decimals(tokens, static_cast<int>(values.size()), values.data());
     std::fill(values.begin() + found, values.end(), missing_value_);
+    row_value_count_ = found;
+    row_rest_ = tokens;
     return found;
+}
+
+void ReportReader::forget_row() {
+    row_value_count_ = 0;
+    row_rest_ = std::string_view();
 }
 
 // Past the end of the file: false when a missing value keeps the allocation's zero, so that the
@@ -199,6 +206,7 @@ bool ReportReader::fill_missing(std::span<double> values) const {
 }
 
 bool ReportReader::read_year_values(int row, std::span<double> values) {
+    forget_row();
     if (!read_needed_line()) return false;
     std::string_view rest = line_;
     const std::string_view label = next_token(rest);
@@ -210,6 +218,7 @@ bool ReportReader::read_year_values(int row, std::span<double> values) {
 }
 
 bool ReportReader::read_plain_values(std::span<double> values) {
+    forget_row();
     if (!read_needed_line()) return false;
     const int found = take_values(line_, values);
     note_short_row(found, static_cast<int>(values.size()));
@@ -231,6 +240,26 @@ void ReportReader::read_plain_row(YearTable& table, int row, int first_column, i
     row_values_.resize(static_cast<std::size_t>(count_of(count)));
     if (read_plain_values(row_values_) || fill_missing(row_values_))
         table.set_row(row, first_column, row_values_);
+}
+
+int ReportReader::read_label_row(std::span<double> values) {
+    forget_row();
+    if (!read_needed_line()) return 0;
+    const std::size_t equals = line_.find('=');
+    std::string_view rest = equals == std::string_view::npos ? std::string_view()
+                                                             : line_.substr(equals);
+    // The '=' and any blanks or further '=' after it lead to the first value.
+    while (!rest.empty() && (rest.front() == '=' || is_token_delimiter(rest.front())))
+        rest.remove_prefix(1);
+    const std::string_view tokens = rest;
+    const int expected = static_cast<int>(values.size());
+    const int found = take_decimals(rest, expected, values.data());
+    if (found < expected) {
+        findings_.short_row(lines_.line_number(), found, expected,
+                            ReportFindings::MissingShown::empty);
+    }
+    check_values(tokens, values.first(static_cast<std::size_t>(found)));
+    return found;
 }
 
 void ReportReader::read_digit_block(int column, std::span<YearTable* const> tables) {

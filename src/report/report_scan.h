@@ -63,6 +63,16 @@ class ReportReader {
     // Reads a row of `count` values only, as read_year_row does.
     void read_plain_row(YearTable& table, int row, int first_column, int count);
 
+    // How many values the last year or plain row held of those it took (0 when the row was
+    // past the end of its section), and the text of that row after them.
+    int row_value_count() const { return row_value_count_; }
+    std::string_view row_rest() const { return row_rest_; }
+
+    // Reads a label row: a label, an '=', then up to values.size() values into `values`.
+    // Returns how many there were; a row without '=' has none, and past the end of the section
+    // there is no row. A short row is named with its missing values as empty fields.
+    int read_label_row(std::span<double> values);
+
     // Seeks the next digit-led line and reads the block of digit-led rows that starts there. The
     // row for year Y stores its j-th value in column `column` of row Y - first_year of the j-th
     // table; rows for years outside the run are passed over. The block ends at a line that has no
@@ -85,6 +95,7 @@ class ReportReader {
     void check_label(std::string_view label, int row);
     void check_values(std::string_view tokens, std::span<const double> values);
     int take_values(std::string_view tokens, std::span<double> values);
+    void forget_row();
     bool fill_missing(std::span<double> values) const;
     bool read_year_values(int row, std::span<double> values);
     bool read_plain_values(std::span<double> values);
@@ -110,6 +121,8 @@ class ReportReader {
     std::string_view early_end_heading_;  // that heading
     bool label_finding_ = false;          // the section's rows are out of step: named once already
     std::vector<double> row_values_;      // one row's values on their way into a table
+    int row_value_count_ = 0;
+    std::string_view row_rest_;
     std::vector<std::int64_t> block_rows_;
     int block_row_count_ = 0;
 };
