@@ -501,3 +501,95 @@ TEST_F(EndToEndTest, AnUnwritableSummaryIsReported) {
 
 }  // namespace
 }  // namespace scantelk
+
+namespace scantelk {
+namespace {
+
+// The fits file of the worked example, whole, and of the realistic one by its ends and length;
+// the summary is the same with and without it.
+TEST_F(EndToEndTest, FitsWritesEveryCatchAndCompositionFitBesideTheSameSummary) {
+    copy_run("examples/tiny", "run");
+    ASSERT_EQ(run_program(dir_.path(), {"--fits", "run.dat"}).exit_status, 0);
+    EXPECT_EQ(read_file(dir_.file("run.tmp")), read_file(source_path("tests/golden/tiny.tmp")));
+    EXPECT_EQ(read_file(dir_.file("run.fits.csv")),
+              "table,fleet,year,age,observed,predicted\n"
+              "catch,1,2000,,1500,1498.2\ncatch,1,2001,,1250.5,1260.1\n"
+              "discards,1,2000,,0,0\ndiscards,1,2001,,0,0\n"
+              "catch_proportions,1,2000,1,0.6,0.58\ncatch_proportions,1,2000,2,0.4,0.42\n"
+              "catch_proportions,1,2001,1,0.55,0.56\ncatch_proportions,1,2001,2,0.45,0.44\n"
+              "discard_proportions,1,2000,1,0,0\ndiscard_proportions,1,2000,2,0,0\n"
+              "discard_proportions,1,2001,1,0,0\ndiscard_proportions,1,2001,2,0,0\n");
+
+    copy_run("examples/haddock", "haddock");
+    ASSERT_EQ(run_program(dir_.path(), {"haddock.dat", "--fits"}).exit_status, 0);
+    EXPECT_EQ(read_file(dir_.file("haddock.tmp")),
+              read_file(source_path("tests/golden/haddock.tmp")));
+    const std::string fits = read_file(dir_.file("haddock.fits.csv"));
+    // 2 fleets and 40 years of catch and of discards, and of proportions at 10 ages.
+    EXPECT_EQ(std::count(fits.begin(), fits.end(), '\n'), 1 + 2 * 2 * 40 + 2 * 2 * 40 * 10);
+    EXPECT_EQ(fits.substr(fits.rfind('\n', fits.size() - 2) + 1),
+              "discard_proportions,2,2021,10,0,0\n");
+}
+
+// What the report lacked is an empty field of the fits file, whatever --nan says, and short
+// proportions rows are named; the predicted total is read without findings of its own.
+TEST_F(EditedReportTest, FitsLeaveWhatTheReportLackedEmpty) {
+    const struct {
+        std::vector<Edit> edits;
+        int kept_lines;
+        std::vector<std::string> fits_lines;  // lines expected among the file's
+        std::string findings;
+    } cases[] = {
+        {{{18, " 2000  1500"}}, 1000, {"catch,1,2000,,1500,"}, ""},
+        {{{49, " 2000 obs = 0.6"}, {50, " 2000 pred 0.58 0.42"}},
+         1000,
+         {"catch_proportions,1,2000,1,0.6,", "catch_proportions,1,2000,2,,"},
+         "run.rep:49: warning: row has 1 of 2 values; the missing ones are empty\n"
+         "run.rep:50: warning: row has 0 of 2 values; the missing ones are empty\n"},
+        {{{54, nullptr}, {55, nullptr}},
+         1000,
+         {"discard_proportions,1,2000,1,,", "discard_proportions,1,2001,2,,"},
+         "run.rep: warning: section \"Proportions of Discards\" (discard proportions) not found "
+         "after line 52\n"},
+        {{},
+         51,
+         {"catch_proportions,1,2001,1,0.55,", "discard_proportions,1,2001,2,,"},
+         "run.rep: warning: file ends at line 51 inside section \"Proportions of catch\" (catch "
+         "proportions)\n"},
+    };
+    for (const auto& c : cases) {
+        edit_report(c.edits, c.kept_lines);
+        for (const char* missing : {"--warn", "--nan"}) {
+            const auto result = run_program(dir_.path(), {"--fits", "--warn", missing, "run.dat"});
+            EXPECT_EQ(result.exit_status, 0);
+            EXPECT_EQ(result.error_output.substr(0, c.findings.size()), c.findings);
+            std::string fits = read_file(dir_.file("run.fits.csv"));
+            fits.insert(0, 1, '\n');
+            for (const std::string& line : c.fits_lines) {
+                std::string whole_line(1, '\n');
+                whole_line.append(line).append(1, '\n');
+                EXPECT_NE(fits.find(whole_line), std::string::npos) << line;
+            }
+        }
+    }
+}
+
+// Like the summary, the fits file is written only when the summary is, never over an input.
+TEST_F(EditedReportTest, FitsAreWrittenOnlyWithTheSummary) {
+    testing::write_file(dir_.file("run.fits.csv"), "older fits\n");
+    edit_report({{49, " 2000 obs = 0.6"}});
+    auto result = run_program(dir_.path(), {"--fits", "--strict", "run.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(read_file(dir_.file("run.fits.csv")), "older fits\n");
+    EXPECT_FALSE(file_exists(dir_.file("run.tmp")));
+
+    fs::remove(dir_.file("run.fits.csv"));
+    fs::create_symlink("run.rep", dir_.file("run.fits.csv"));
+    result = run_program(dir_.path(), {"--fits", "run.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Fits File Would Replace an Input File: run.fits.csv\n");
+    EXPECT_FALSE(file_exists(dir_.file("run.tmp")));
+}
+
+}  // namespace
+}  // namespace scantelk
