@@ -8,6 +8,17 @@ larger than real ones, for tests and benchmarks.
 
     python3 scripts/make_run.py examples/haddock --years 40 --ages 10 --fleets 2 --indices 4 --unused 1
 
+The report's fits are those of a model that found the stock: its predicted catch and proportions
+at age are the stock's own, and the observed ones carry observation error, the catch a lognormal
+one and the proportions a multinomial one of the fleet and year's input sample size. The data
+file's catch at age is the stock's own.
+
+--replicates N writes N runs of one stock (the same biology and fishing, from --seed) that
+differ in their recruitment and their observation noise, for ensembles: BASE-1 ... BASE-N,
+the numbers zero-filled to one width (BASE-001 ... BASE-200), so that they sort in order:
+
+    python3 scripts/make_run.py runs/sim --replicates 200 --seed 7
+
 --peel K writes the same stock's run with its last K years removed, as a model refitted to
 less data reports it: the data and observations of the years kept are those of the full run,
 and the estimates drift from it towards the peel's last year, where SSB, stock numbers and
@@ -39,10 +50,19 @@ def parse_args():
     p.add_argument("--peel", type=int, default=0, help="how many of the last years to remove")
     p.add_argument("--peel-bias", type=float, default=0.05,
                    help="a peel's relative bias in its last year (default 0.05)")
+    p.add_argument("--replicates", type=int, default=0,
+                   help="write this many runs of one stock, BASE-1 ... BASE-N, each with its own "
+                        "recruitment and observation noise")
     a = p.parse_args()
     if not 0 <= a.peel < max(a.years, 1):
         p.error("--peel must be at least 0 and less than --years")
+    if a.replicates < 0:
+        p.error("--replicates must be at least 0")
     return a
+
+
+# The input sample size of every fleet and year, catch and discards alike.
+INPUT_SAMPLE_SIZE = 100
 
 
 # A random.Random when every value is to be written with a random magnitude instead.
@@ -64,9 +84,25 @@ def logistic(a, a50, slope):
     return 1.0 / (1.0 + math.exp(-slope * (a - a50)))
 
 
+class Noise:
+    """The random streams of a run: `fixed` draws the fishing history, which the replicates of
+    a stock share; `varying` the recruitment and the report's noise; `samples` the observed
+    proportions at age. A single run draws the first two from one stream, as it always has, so
+    that its values stay what they were."""
+
+    def __init__(self, seed, replicate=None):
+        if replicate is None:
+            self.fixed = self.varying = random.Random(seed)
+            self.samples = random.Random(f"{seed} samples")
+        else:
+            self.fixed = random.Random(seed)
+            self.varying = random.Random(f"{seed} replicate {replicate}")
+            self.samples = random.Random(f"{seed} replicate {replicate} samples")
+
+
 class Stock:
-    def __init__(self, a):
-        rnd = random.Random(a.seed)
+    def __init__(self, a, noise):
+        rnd = noise.fixed
         Y, A, F = a.years, a.ages, a.fleets
         self.Y, self.A, self.F, self.I = Y, A, F, a.indices
         ages = range(A)
@@ -99,14 +135,17 @@ class Stock:
                     fx = self.fmult[f][y] * self.sel[f][x]
                     self.catch[f][y][x] = fx / z[x] * (1 - math.exp(-z[x])) * self.n[y][x]
             nxt = self.n[y + 1]
-            recruits = r0 * math.exp(rnd.gauss(0, 0.5))
+            recruits = r0 * math.exp(noise.varying.gauss(0, 0.5))
             if A > 0:
                 nxt[0] = recruits
             for x in range(1, A):
                 nxt[x] = self.n[y][x - 1] * math.exp(-z[x - 1])
             if A > 1:
                 nxt[A - 1] += self.n[y][A - 1] * math.exp(-z[A - 1])
-        self.rnd = rnd
+        self.rnd = noise.varying
+        self.observed_proportions = [
+            [sampled_proportions(noise.samples, self.catch[f][y], INPUT_SAMPLE_SIZE) for y in range(Y)]
+            for f in range(F)]
 
     def recruits(self, y):
         return self.n[y][0] if self.A > 0 else 0.0
@@ -120,6 +159,17 @@ class Stock:
     def index(self, i, y):
         q = 1e-4 * (i + 1)
         return q * sum(self.n[y][x] * logistic(x, 1 + i % 3, 2.0) for x in range(self.A))
+
+
+def sampled_proportions(rnd, numbers, n):
+    """The proportions at age of a multinomial sample of n fish from catch at age `numbers`;
+    all zero when nothing was caught."""
+    if sum(numbers) <= 0:
+        return [0.0] * len(numbers)
+    counts = [0] * len(numbers)
+    for age in rnd.choices(range(len(numbers)), weights=numbers, k=n):
+        counts[age] += 1
+    return [c / n for c in counts]
 
 
 class Estimates:
@@ -228,16 +278,16 @@ def write_rep(a, s, used, Y):
         for f in range(F):
             estimated = [100 * math.exp(e) for e in noise(0.2)]
             for y, e in zip(years, estimated):
-                w(f"{y}  100  {g(e)}")
-            w(f"Fleet {f + 1} totals: input = {100 * Y}  estimated = {g(sum(estimated))}")
+                w(f"{y}  {INPUT_SAMPLE_SIZE}  {g(e)}")
+            w(f"Fleet {f + 1} totals: input = {INPUT_SAMPLE_SIZE * Y}  estimated = {g(sum(estimated))}")
             w("")
     for title in ("Observed and predicted total fleet catch", "Observed and predicted total fleet Discards"):
         w(title)
         for f in range(F):
             w(f"Fleet {f + 1}: year, observed, predicted")
             for y, e in enumerate(noise(0.05)):
-                total = s.fleet_catch(f, y) if "catch" in title else 0.0
-                w(f"{years[y]}  {g(total)}  {g(total * math.exp(e))}")
+                predicted = s.fleet_catch(f, y) if "catch" in title else 0.0
+                w(f"{years[y]}  {g(predicted * math.exp(e))}  {g(predicted)}")
     w("")
     w("Index data")
     for i in range(a.indices):
@@ -274,9 +324,10 @@ def write_rep(a, s, used, Y):
             w(f"Fleet {f + 1}")
             for y in range(Y):
                 total = sum(s.catch[f][y]) or 1.0
-                p = [c / total if "catch" in title else 0.0 for c in s.catch[f][y]]
-                w(f"{years[y]} obs = " + row(p, 3))
-                w(f"{years[y]} pred = " + row(p, 3))
+                predicted = [c / total if "catch" in title else 0.0 for c in s.catch[f][y]]
+                observed = s.observed_proportions[f][y] if "catch" in title else predicted
+                w(f"{years[y]} obs = " + row(observed, 3))
+                w(f"{years[y]} pred = " + row(predicted, 3))
         w("")
     w("Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)")
     w("Year  SSB  Obs.Recruits  Pred.Recruits")
@@ -295,7 +346,17 @@ def main():
     used = [True] * a.indices
     for k in range(min(a.unused, a.indices)):
         used[a.indices - 2 - k if a.indices >= 2 + k else k] = False
-    s = Stock(a)
+    if a.replicates == 0:
+        write_run(a, Stock(a, Noise(a.seed)), used)
+    # Zero-filled numbers, so that the files sort in the order of their replicates.
+    width = len(str(a.replicates))
+    for k in range(1, a.replicates + 1):
+        replicate = argparse.Namespace(**vars(a))
+        replicate.base, replicate.title = f"{a.base}-{k:0{width}d}", f"{a.title}, replicate {k}"
+        write_run(replicate, Stock(a, Noise(a.seed, k)), used)
+
+
+def write_run(a, s, used):
     write_dat(a, s, used, a.years - a.peel)
     write_rep(a, s, used, a.years - a.peel)
 

@@ -72,7 +72,7 @@ def stock_items(run: Run) -> list[Item]:
     axes[0].plot(recruitment.columns, recruitment.loc["observed"], "o", color=COLOURS[0],
                  markersize=4, label="observed")
     _line(axes[0], recruitment.columns, recruitment.loc["predicted"], color=COLOURS[1],
-                label="predicted")
+          label="predicted")
     _label(axes[0], "Recruitment", "Recruits")
     items: list[Item] = [
         Drawn(ssb, "Spawning stock biomass by year."),
@@ -96,7 +96,7 @@ def fishing_items(run: Run, f_column: int) -> list[Item]:
     f, axes = _panels(1)
     for column, style in zip((1, 2, 3), ("-", "--", ":")):
         _line(axes[0], years, run["average_f"].loc[column], linestyle=style,
-                    color=COLOURS[column - 1], label=f"F{column}")
+              color=COLOURS[column - 1], label=f"F{column}")
     _label(axes[0], "Average F", "Average F")
     items: list[Item] = [Drawn(f, f"The three average fishing mortality columns of the run; "
                                   f"F{f_column} stands for the run in the tables.")]
@@ -274,7 +274,7 @@ def _index_figure(run: Run, index: int) -> Drawn:
     values.plot(surveyed, fit.loc["observed", surveyed], "o", color=COLOURS[0], markersize=4,
                 label="observed")
     _line(values, surveyed, fit.loc["predicted", surveyed], color=COLOURS[1],
-                label="predicted")
+          label="predicted")
     _label(values, f"Index {index}", "Index value")
     residual = fit.loc["std_residual", surveyed]
     residuals.axhline(0, color="grey", linewidth=0.8)

@@ -88,7 +88,10 @@ def read(path: PathLike) -> Run:
 
     A zero may stand for a value the model's report lacked (a missing section, a year without a
     survey row); ``scantelk --warn run.dat`` names them, and ``scantelk --nan run.dat`` writes
-    them as NaN instead, which reads as NaN and leaves a gap in plots. Recruitment is labelled
+    them as NaN instead, which reads as NaN and leaves a gap in plots. The fits that
+    ``scantelk --fits`` writes beside the summary (``run.fits.csv``) are the table ``fits``
+    (see :func:`scantelk.read_fits`), left out with a warning when the CSV is older than the
+    summary. Recruitment is labelled
     by the recruits' own years: the model reports on year y's row the recruits of year y + 1.
     Raises ValueError naming the file and line when the file is not a summary.
     """
@@ -126,6 +129,10 @@ def read(path: PathLike) -> Run:
                                 ("kind", ["observed", "predicted"]), [y + 1 for y in years])
     if lines.at < len(lines.text):
         raise lines.error(lines.at + 1, "expected the end of the file after the last block")
+    from scantelk.fits import fits_beside  # here, as fits.py imports this module
+    fits = fits_beside(path)
+    if fits is not None:
+        run["fits"] = fits
     return run
 
 

@@ -111,7 +111,7 @@ def analyse(named: dict[str, dict[str, Any]], f_column: int) -> tuple[pd.DataFra
     if len(named) < 2:
         raise ValueError(f"a retrospective analysis needs a base run and at least one peel; "
                          f"found {len(named)} run(s)")
-    last = {}
+    last: dict[str, int] = {}
     for name, run in named.items():
         if not run["years"]:
             raise ValueError(f'run "{name}" has no years')

@@ -2,6 +2,37 @@
 scantelk_colours <- c("#000000", "#0072B2", "#D55E00", "#009E73", "#CC79A7", "#E69F00",
                       "#56B4E9")
 
+#' The standard plots of a run
+#'
+#' Draws five panels on the current device: spawning stock biomass;
+#' recruitment, observed as points and predicted as a line; the three average F
+#' columns; the index fits, observed points and predicted lines per used index;
+#' and below them the standardized residuals of the index fits.
+#'
+#' Recruitment is drawn at the recruits' own years (see
+#' \code{\link{read_scantelk}}). The axes span zero and every finite value, so
+#' an infinite value leaves a gap rather than stopping the plot, as does a
+#' \code{NaN}: a summary written by \command{scantelk --nan} has \code{NaN}
+#' where the report lacked a value, so those years are gaps rather than zeros.
+#' The year axis has whole years only, and a run of one year shows its values as
+#' points. The device's layout and margins are restored afterwards.
+#'
+#' @param x an object of class \code{"scantelk"}, from
+#'   \code{\link{read_scantelk}}.
+#' @param col colours: the first for SSB and observed recruits, the first three
+#'   for the F columns, one per used index in turn. The default holds seven
+#'   that readers with colour vision deficiency tell apart.
+#' @param pch,lwd point symbol and line width.
+#' @param ... further graphical parameters for each panel, such as
+#'   \code{las} or \code{cex.axis}.
+#' @return \code{x}, invisibly.
+#' @seealso \code{\link{plot_compare}} for several runs.
+#' @examples
+#' run <- read_scantelk(system.file("extdata", "tiny.tmp", package = "scantelk"))
+#' plot(run)
+#' @importFrom graphics abline axis layout legend lines par plot points
+#' @importFrom grDevices palette.colors
+#' @export
 plot.scantelk <- function(x, col = scantelk_colours, pch = 16, lwd = 1.5, ...) {
   old <- par(mar = c(3, 4, 2, 1), mgp = c(2, 0.7, 0))
   on.exit({
@@ -48,6 +79,27 @@ plot.scantelk <- function(x, col = scantelk_colours, pch = 16, lwd = 1.5, ...) {
   invisible(x)
 }
 
+#' Plot several runs over each other
+#'
+#' Draws spawning stock biomass, predicted recruitment and one column of
+#' average F of several runs in three panels, one line per run, with a legend.
+#'
+#' The year axis has whole years only; a run of one year is drawn as points.
+#'
+#' @param runs a named list of \code{"scantelk"} objects or of summary file
+#'   paths, as for \code{\link{scantelk_compare}}; each name must be given
+#'   once, since the legend tells the runs apart by name.
+#' @param f_column which of the three average F columns to draw: 1, 2 or 3.
+#' @param col colours, one per run in turn; by default those of
+#'   \code{\link{plot.scantelk}}.
+#' @param lwd line width.
+#' @param ... further graphical parameters for each panel.
+#' @return The long form of all runs, as \code{\link{scantelk_compare}} gives
+#'   it, invisibly.
+#' @examples
+#' path <- system.file("extdata", "tiny.tmp", package = "scantelk")
+#' plot_compare(list(base = path, again = path))
+#' @export
 plot_compare <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, ...) {
   check_f_column(f_column)
   runs <- read_runs(runs, unique = TRUE)
@@ -57,7 +109,7 @@ plot_compare <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, 
   old <- par(mfrow = c(1, 3), mar = c(3, 4, 2, 1), mgp = c(2, 0.7, 0))
   on.exit(par(old))
   recruits <- long$block == "recruitment" & long$kind == "predicted"
-  f <- long$block == "average_f" & long$row == as.character(f_column)
+  f <- long$block == "average_f" & long$row == f_column
   compare_panel(long[long$block == "ssb", ], names, col, lwd, "Spawning stock biomass",
                 "SSB", ...)
   legend("topright", names, col = col, lty = 1, lwd = lwd, bty = "n", cex = 0.8)

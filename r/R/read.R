@@ -1,6 +1,70 @@
 # The summary is read front to back. Every block's length follows from the dimension line, so
 # each heading is checked where it must stand, never searched for: a title may equal a heading.
 
+#' Read a scantelk summary file
+#'
+#' Reads the summary file that \command{scantelk} writes after a TELK model run
+#' (\file{run.tmp}) and returns every table by name, labelled by age, fleet,
+#' index and year.
+#'
+#' The file is read front to back; the dimension line on its second line fixes
+#' the length of every block. Its lines end in CR LF: only LF ends a line, and
+#' the one CR before it is dropped, so that a title holding a CR of its own
+#' (from a file converted to CR LF twice) is read with that CR. Each value is
+#' the double nearest to its field's text, as R's own number reading gives it;
+#' the fields \code{Inf}, \code{-Inf} and \code{NaN} read as \code{Inf},
+#' \code{-Inf} and \code{NaN}.
+#'
+#' A zero may stand for a value the model's report lacked: a missing report
+#' section, a year without a survey row or a short report row are all written
+#' as zeros. \command{scantelk --warn run.dat} names them, and
+#' \command{scantelk --nan run.dat} writes them as \code{NaN} instead, which
+#' reads as \code{NaN} and leaves a gap in plots.
+#'
+#' A file that is not a summary (a missing heading, a block cut short, a line
+#' with the wrong number of fields, a dimension line that does not parse) stops
+#' with an error that names the file and the line.
+#'
+#' @param path path of the summary file.
+#' @return A list of class \code{"scantelk"}:
+#'   \item{title}{the run title.}
+#'   \item{years}{the model years, integer.}
+#'   \item{dims}{named integer: \code{n_years}, \code{first_year},
+#'     \code{n_ages}, \code{n_fleets}, \code{n_indices}.}
+#'   \item{natural_mortality, maturity, catch_weight_at_age, ssb_weight_at_age,
+#'     jan1_weight_at_age}{matrices \code{[age, year]}, ages \code{"1"} to
+#'     \code{"A"}.}
+#'   \item{catch_weight, discard_weight}{matrices \code{[fleet, year]}.}
+#'   \item{catch_ess, discard_ess}{arrays \code{[fleet, kind, year]} of input and
+#'     effective sample sizes, kind \code{c("input", "effective")}.}
+#'   \item{index_spec}{a data frame, one row per index: \code{index},
+#'     \code{value1} to \code{value6} and \code{use} as the file gives them, and
+#'     \code{used}, \code{use != 0}: any non-zero flag, negative ones included,
+#'     marks a used index.}
+#'   \item{index_fit}{array \code{[index, kind, year]} for the used indices only,
+#'     each labelled by its number among all indices; kind
+#'     \code{c("observed", "predicted", "std_residual")}.}
+#'   \item{index_ess}{array \code{[index, kind, year]} of the used indices' input
+#'     and effective sample sizes.}
+#'   \item{average_f}{matrix \code{[column, year]}, columns \code{"1"} to
+#'     \code{"3"}.}
+#'   \item{stock_numbers}{matrix \code{[age, year]}.}
+#'   \item{ssb}{spawning stock biomass, a vector named by year.}
+#'   \item{recruitment}{matrix \code{[kind, year]}, kind
+#'     \code{c("observed", "predicted")}. Its years are the recruits' own: the
+#'     model reports, on the row of year y, the recruits of year y + 1, so that
+#'     value is labelled y + 1 and the years run one later than \code{years}.}
+#'   \code{print} shows the title, the years, the dimensions and the names of the
+#'   tables, and returns \code{x} invisibly.
+#' @seealso
+#'   \code{\link{as.data.frame.scantelk}} for the long form,
+#'   \code{\link{plot.scantelk}}, \code{\link{scantelk_compare}}.
+#' @examples
+#' run <- read_scantelk(system.file("extdata", "tiny.tmp", package = "scantelk"))
+#' run
+#' run$stock_numbers
+#' run$index_fit[, "observed", ]
+#' @export
 read_scantelk <- function(path) {
   lines <- summary_lines(path)
   title <- take_lines(lines, 1, "before the title")
@@ -148,6 +212,10 @@ read_index_spec <- function(lines, n_indices) {
   index_spec
 }
 
+#' @rdname read_scantelk
+#' @param x an object of class \code{"scantelk"}.
+#' @param ... not used.
+#' @export
 print.scantelk <- function(x, ...) {
   d <- x$dims
   cat(sprintf("scantelk summary \"%s\"\n", x$title))

@@ -2,10 +2,92 @@
 
 retro_quantities <- c("ssb", "f", "recruitment")
 
+#' Retrospective differences of peels from their base run
+#'
+#' A retrospective analysis reruns an assessment with the last 1, 2, \dots
+#' years of data removed (\emph{peels}) and compares each peel's estimates in
+#' its own last year with those of the full run (the \emph{base}).
+#' \code{scantelk_retro} gives those differences for spawning stock biomass,
+#' average F and recruitment; \code{\link{mohns_rho}} sums them up.
+#'
+#' The base is the run whose last model year is the latest; every other run is
+#' a peel, known by its own last model year \eqn{Y}. For each peel and
+#' quantity,
+#' \deqn{relative = \frac{value}{base} - 1}{relative = value / base - 1}
+#' where \eqn{value} is the peel's estimate in \eqn{Y} and \eqn{base} the base
+#' run's estimate in \eqn{Y}.
+#'
+#' The quantities are \code{ssb}, spawning stock biomass; \code{f}, the average
+#' F column \code{f_column}; and \code{recruitment}, the stock numbers at the
+#' first age in \eqn{Y}. These are the recruits of year \eqn{Y} themselves:
+#' the report's recruitment lines are shifted by one year (the line of year
+#' \eqn{Y} holds the recruits of \eqn{Y + 1}), so they are not used.
+#'
+#' \code{relative} is \code{NA} where \code{base} is 0, and for recruitment
+#' when a run has no ages.
+#'
+#' The analysis stops with an error naming what is wrong for fewer than two
+#' runs, two runs ending in the same year, a run without years, a peel that
+#' ends before the base run begins, a name given twice, or an \code{f_column}
+#' other than 1, 2 or 3.
+#'
+#' @param runs a named list of \code{"scantelk"} objects or of summary file
+#'   paths (a named character vector of paths also does), in any order: the
+#'   base run and at least one peel. Each name must be given once.
+#' @param f_column which of the three average F columns is \code{f}: 1, 2 or
+#'   3.
+#' @return A data frame with one row per peel and quantity, the latest peel
+#'   first and the quantities in the order \code{ssb}, \code{f},
+#'   \code{recruitment}:
+#'   \item{run}{the peel's name.}
+#'   \item{year}{the peel's last model year, integer.}
+#'   \item{quantity}{\code{"ssb"}, \code{"f"} or \code{"recruitment"}.}
+#'   \item{value}{the peel's estimate in that year.}
+#'   \item{base}{the base run's estimate in that year.}
+#'   \item{relative}{\code{value / base - 1}.}
+#' @seealso \code{\link{mohns_rho}}, \code{\link{plot_retro}}.
+#' @examples
+#' # A base run of 2000 to 2009 and two peels, shipped with the package.
+#' folder <- system.file("extdata", "retro", package = "scantelk")
+#' runs <- list(base = file.path(folder, "base.tmp"),
+#'              peel1 = file.path(folder, "peel1.tmp"),
+#'              peel2 = file.path(folder, "peel2.tmp"))
+#' scantelk_retro(runs)
+#' @export
 scantelk_retro <- function(runs, f_column = 1) {
   retro_analysis(read_runs(runs, unique = TRUE), f_column)$table
 }
 
+#' Mohn's rho of a retrospective analysis
+#'
+#' The mean over the peels of the relative differences that
+#' \code{\link{scantelk_retro}} gives, for spawning stock biomass, average F
+#' and recruitment.
+#'
+#' With \eqn{P} peels, and \eqn{Y_p} the last model year of peel \eqn{p},
+#' \deqn{\rho = \frac{1}{P} \sum_{p=1}^{P} \left( \frac{value_p(Y_p)}{base(Y_p)} - 1 \right)}{rho = (1 / P) * sum over p of (value_p(Y_p) / base(Y_p) - 1)}
+#' each peel compared with the base run in its own last year only (the usual
+#' definition). Recruitment is the stock numbers at the first age.
+#'
+#' A quantity whose relative difference is \code{NA} for any peel (a base value
+#' of 0, or a run without ages for recruitment) has a rho of \code{NA}, not a
+#' mean over the other peels.
+#'
+#' @param x the result of \code{\link{scantelk_retro}}, or the runs themselves
+#'   as \code{scantelk_retro} takes them.
+#' @param f_column for runs, which of the three average F columns is
+#'   \code{f}: 1, 2 or 3. With a result of \code{scantelk_retro} it stays 1:
+#'   the result already holds its F column.
+#' @return A named numeric vector \code{c(ssb = , f = , recruitment = )}.
+#' @seealso \code{\link{scantelk_retro}}, \code{\link{plot_retro}}.
+#' @examples
+#' folder <- system.file("extdata", "retro", package = "scantelk")
+#' runs <- list(base = file.path(folder, "base.tmp"),
+#'              peel1 = file.path(folder, "peel1.tmp"),
+#'              peel2 = file.path(folder, "peel2.tmp"))
+#' mohns_rho(runs)                   # ssb -0.1, f 0.125, recruitment 0.025
+#' mohns_rho(scantelk_retro(runs, f_column = 2))
+#' @export
 mohns_rho <- function(x, f_column = 1) {
   if (is.data.frame(x)) {
     if (!(is.numeric(f_column) && identical(as.numeric(f_column), 1))) {
@@ -24,6 +106,37 @@ mohns_rho <- function(x, f_column = 1) {
          numeric(1))
 }
 
+#' The retrospective plot
+#'
+#' Draws spawning stock biomass, average F and recruitment of a base run and
+#' its peels in three panels on the current device, each panel titled with its
+#' Mohn's rho.
+#'
+#' The base run is a solid line; each peel has its own colour and ends in a
+#' point at its last year. Each panel's title gives the quantity's Mohn's rho
+#' (see \code{\link{mohns_rho}}) with three decimals, \code{NA} where it is
+#' undefined; a legend in the first panel names the runs. Recruitment is the
+#' stock numbers at the first age. The errors are those of
+#' \code{\link{scantelk_retro}}.
+#'
+#' @param runs a named list of runs or summary paths, as for
+#'   \code{\link{scantelk_retro}}.
+#' @param f_column which of the three average F columns to draw: 1, 2 or 3.
+#' @param col colours: the first for the base run, the others for the peels
+#'   in turn. By default black, then six that readers with colour vision
+#'   deficiency tell apart.
+#' @param lwd line width of the peels; the base is drawn a little wider.
+#' @param ... further graphical parameters for each panel.
+#' @return The result of \code{\link{scantelk_retro}}, invisibly.
+#' @seealso \code{\link{plot_compare}} for runs that are not peels of each
+#'   other.
+#' @examples
+#' folder <- system.file("extdata", "retro", package = "scantelk")
+#' runs <- list(base = file.path(folder, "base.tmp"),
+#'              peel1 = file.path(folder, "peel1.tmp"),
+#'              peel2 = file.path(folder, "peel2.tmp"))
+#' plot_retro(runs)
+#' @export
 plot_retro <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, ...) {
   runs <- read_runs(runs, unique = TRUE)
   analysis <- retro_analysis(runs, f_column)
