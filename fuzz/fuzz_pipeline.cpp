@@ -161,8 +161,8 @@ bool fits_have_six_fields(const std::string& path) {
             if (block[k] != '\n') continue;
             fits = commas == 5;
             if (!fits) {
-                std::fprintf(stderr, "scantelk_fuzz: fits line %ld holds %ld fields\n",
-                             line_number, commas + 1);
+                std::fprintf(stderr, "scantelk_fuzz: fits line %ld holds %ld fields\n", line_number,
+                             commas + 1);
             }
             commas = 0;
             ++line_number;
@@ -208,8 +208,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         for (const std::string& path : {summary, fits}) {
             if (std::FILE* left = std::fopen(path.c_str(), "rb")) {
                 std::fclose(left);
-                std::fprintf(stderr, "scantelk_fuzz: %s: %s was written\n",
-                             error->message.c_str(), path.c_str());
+                std::fprintf(stderr, "scantelk_fuzz: %s: %s was written\n", error->message.c_str(),
+                             path.c_str());
                 std::abort();
             }
         }

@@ -69,7 +69,7 @@ TEST_F(EndToEndTest, HelpAndVersionAnswerOnStandardOutput) {
         EXPECT_EQ(result.exit_status, 0);
         EXPECT_EQ(result.error_output, "");
         EXPECT_EQ(read_file(help).rfind(
-                      "usage: scantelk [--warn | --strict] [--nan] [--] filename...\n", 0),
+                      "usage: scantelk [--warn | --strict] [--nan] [--fits] [--] filename...\n", 0),
                   0u)
             << option;
     }

@@ -46,8 +46,8 @@ RunResult run_scantelk(const std::string& input_path, AssessmentData& data,
         result.error = StageError{"Summary File Would Replace an Input File: " + summary_path};
         return result;
     }
-    if (options.fits && (same_existing_file(fits_path, input_path) ||
-                         same_existing_file(fits_path, report_path))) {
+    if (options.fits &&
+        (same_existing_file(fits_path, input_path) || same_existing_file(fits_path, report_path))) {
         result.error = StageError{"Fits File Would Replace an Input File: " + fits_path};
         return result;
     }

@@ -82,7 +82,8 @@ void FitsWriter::write_proportions(std::string_view table, int fleet, int year,
         char* out = put_text(start, std::string_view(key, key_length));
         out = put_integer(out, a + 1);
         *out++ = ',';
-        out = put_number(out, a < observed_count ? &observed[static_cast<std::size_t>(a)] : nullptr);
+        out =
+            put_number(out, a < observed_count ? &observed[static_cast<std::size_t>(a)] : nullptr);
         *out++ = ',';
         out = put_number(out,
                          a < predicted_count ? &predicted[static_cast<std::size_t>(a)] : nullptr);

@@ -135,8 +135,8 @@ void read_proportions_section(ReportReader& reader, const AssessmentData& data,
         for (int y = 0; y < data.n_years; ++y) {
             const int observed_count = reader.read_label_row(observed);
             const int predicted_count = reader.read_label_row(predicted);
-            fits.write_proportions(fits_table, f + 1, data.first_year + y, observed,
-                                   observed_count, predicted, predicted_count);
+            fits.write_proportions(fits_table, f + 1, data.first_year + y, observed, observed_count,
+                                   predicted, predicted_count);
         }
     }
 }

@@ -246,8 +246,8 @@ int ReportReader::read_label_row(std::span<double> values) {
     forget_row();
     if (!read_needed_line()) return 0;
     const std::size_t equals = line_.find('=');
-    std::string_view rest = equals == std::string_view::npos ? std::string_view()
-                                                             : line_.substr(equals);
+    std::string_view rest =
+        equals == std::string_view::npos ? std::string_view() : line_.substr(equals);
     // The '=' and any blanks or further '=' after it lead to the first value.
     while (!rest.empty() && (rest.front() == '=' || is_token_delimiter(rest.front())))
         rest.remove_prefix(1);
