@@ -25,7 +25,7 @@
 #' long[long$block == "ssb", ]
 #' @export
 as.data.frame.scantelk <- function(x, row.names = NULL, optional = FALSE, ...) {
-  blocks <- setdiff(names(x), c("title", "years", "dims", "index_spec"))
+  blocks <- setdiff(names(x), c("title", "years", "dims", "index_spec", "fits"))
   long <- lapply(blocks, function(block) long_block(block, x[[block]]))
   do.call(rbind, c(long, make.row.names = FALSE))
 }
