@@ -32,8 +32,9 @@ def test_r_and_python_long_forms_agree(name):
     header, *rows = csv.reader(io.StringIO(result.stdout))
     long = scantelk.to_long(scantelk.read(golden(name)))
     assert header == long.columns.tolist()
-    assert [(b, r or None, k or None, int(y)) for b, r, k, y, _ in rows] == list(
-        long.drop(columns="value").itertuples(index=False, name=None))
+    labels = long.drop(columns="value").astype({"kind": object}).fillna("")
+    assert [(b, int(r), k, int(y)) for b, r, k, y, _ in rows] == list(
+        labels.itertuples(index=False, name=None))
     from_r = np.array([float.fromhex(row[-1]) for row in rows])
     ours = long["value"].to_numpy()
     within_one_unit = np.abs(from_r - ours) <= np.spacing(np.abs(ours))
@@ -47,10 +48,26 @@ def test_compare_stacks_runs_of_different_years_under_their_names():
     assert (both["run"] == "tiny").sum() == 58
 
 
-def test_a_run_without_years_has_the_long_form_column_types_of_r(make_run):
-    long = scantelk.compare({"run": make_run("--years", "0")})
-    assert long.empty
-    assert long.dtypes.astype(str).tolist() == ["object"] * 4 + ["int64", "float64"]
+# (3) The long forms' types: rows that sort as numbers, labels as categoricals of fixed
+# categories, so that runs stack without turning them into text.
+
+def test_long_forms_have_integer_rows_and_the_same_categories_for_every_run(make_run):
+    types = {"block": "category", "row": "int64", "kind": "category", "year": "int64",
+             "value": "float64"}
+    haddock = scantelk.to_long(scantelk.read(golden("haddock")))
+    both = scantelk.compare({"tiny": golden("tiny"), "fleets": golden("fleets")})
+    empty = scantelk.compare({"run": make_run("--years", "0")})
+    for long, columns in [(haddock, types), (both, {"run": "category", **types}),
+                          (empty, {"run": "category", **types})]:
+        assert long.dtypes.astype(str).to_dict() == columns
+        assert list(long["block"].cat.categories) == list(scantelk.long_form.BLOCKS)
+        assert list(long["kind"].cat.categories) == [
+            "input", "effective", "observed", "predicted", "std_residual"]
+    rows = haddock.groupby("block", observed=True)["row"].unique().map(list)
+    assert rows[["stock_numbers", "index_fit", "average_f", "ssb", "recruitment"]].tolist() == [
+        list(range(1, 11)), [1, 2, 4], [1, 2, 3], [1], [1]]
+    assert list(both["run"].cat.categories) == ["tiny", "fleets"]
+    assert empty.empty
 
 
 def test_compare_given_a_list_says_it_wants_names():

@@ -109,7 +109,7 @@ plot_compare <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, 
   old <- par(mfrow = c(1, 3), mar = c(3, 4, 2, 1), mgp = c(2, 0.7, 0))
   on.exit(par(old))
   recruits <- long$block == "recruitment" & long$kind == "predicted"
-  f <- long$block == "average_f" & long$row == as.character(f_column)
+  f <- long$block == "average_f" & long$row == f_column
   compare_panel(long[long$block == "ssb", ], names, col, lwd, "Spawning stock biomass",
                 "SSB", ...)
   legend("topright", names, col = col, lty = 1, lwd = lwd, bty = "n", cex = 0.8)

@@ -5,6 +5,30 @@ test_that("scantelk_compare stacks runs of different years under their names", {
   expect_equal(sum(both$run == "tiny"), 58)
 })
 
+# (3) The long forms' types: rows that sort as numbers, labels as factors of fixed levels, so
+# that runs stack without turning them into text.
+
+test_that("long forms have integer rows and the same factor levels for every run", {
+  haddock <- as.data.frame(read_scantelk(repo_file("tests", "golden", "haddock.tmp")))
+  both <- scantelk_compare(list(tiny = tiny_path(), fleets = repo_file("tests", "golden", "fleets.tmp")))
+  empty <- scantelk_compare(list(run = make_run("--years", "0")))
+  types <- c(block = "factor", row = "integer", kind = "factor", year = "integer",
+             value = "numeric")
+  for (case in list(list(haddock, types), list(both, c(run = "factor", types)),
+                    list(empty, c(run = "factor", types)))) {
+    long <- case[[1]]
+    expect_equal(vapply(long, class, ""), case[[2]])
+    expect_equal(levels(long$block)[c(1, 15)], c("natural_mortality", "recruitment"))
+    expect_equal(levels(long$kind), c("input", "effective", "observed", "predicted",
+                                      "std_residual"))
+  }
+  rows <- tapply(haddock$row, haddock$block, unique)
+  expect_equal(rows[c("stock_numbers", "index_fit", "average_f", "ssb", "recruitment")],
+               list(stock_numbers = 1:10, index_fit = c(1L, 2L, 4L), average_f = 1:3,
+                    ssb = 1L, recruitment = 1L), ignore_attr = TRUE)
+  expect_equal(levels(both$run), c("tiny", "fleets"))
+})
+
 # (5) The plots.
 
 test_that("plot and plot_compare each write a PNG", {
