@@ -1,4 +1,5 @@
 // scantelk: gathers TELK model runs into plain-text summary files, one per run.
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <string_view>
@@ -12,7 +13,7 @@ namespace {
 constexpr const char* kUsage = "usage: scantelk filename\n";
 
 constexpr const char* kHelp =
-    "usage: scantelk [--warn | --strict] [--nan] [--] filename...\n"
+    "usage: scantelk [--warn | --strict] [--nan] [--fits] [--] filename...\n"
     "\n"
     "Reads the TELK input data file FILENAME and the model's report next to it (the same\n"
     "name with the extension .rep), and writes the summary file (extension .tmp): the run's\n"
@@ -26,6 +27,8 @@ constexpr const char* kHelp =
     "               report)\n"
     "  --strict     as --warn, and write no summary when the report lacked anything\n"
     "  --nan        write NaN rather than zero where the report lacked a value\n"
+    "  --fits       also write the observed and predicted catch, discards and proportions\n"
+    "               at age as CSV, to the input's name with the extension .fits.csv\n"
     "  --           end of options: the words after it are file names\n"
     "  -h, --help   print this help and exit\n"
     "  --version    print the version and exit\n";
@@ -62,6 +65,8 @@ CommandLine parse_command_line(int argc, char** argv) {
                 line.options.check = scantelk::ReportCheck::warn;
         } else if (word == "--nan") {
             line.options.missing = scantelk::MissingValues::nan;
+        } else if (word == "--fits") {
+            line.options.fits = true;
         } else if (line.unknown_option == nullptr) {
             line.unknown_option = argv[i];
         }
@@ -100,6 +105,10 @@ int run(const char* path, const scantelk::RunOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // A file-size limit is then a failed write, which keeps the older summary, not a kill.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     const CommandLine line = parse_command_line(argc, argv);
     if (line.action == Action::refuse) {
         std::fprintf(stderr, "scantelk: unknown option %s\n", line.unknown_option);

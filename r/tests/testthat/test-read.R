@@ -85,7 +85,7 @@ test_that("every bad summary of the shared table is refused with its own message
 
 # Every number of the summary in the order of the file: lines, then fields.
 numbers_in_file_order <- function(run) {
-  blocks <- setdiff(names(run), c("title", "years", "dims", "index_spec"))
+  blocks <- setdiff(names(scantelk:::headings), "index_spec")
   unlist(lapply(blocks, function(block) {
     values <- run[[block]]
     as.vector(if (is.null(dim(values))) values else aperm(values))
