@@ -1,7 +1,7 @@
 """The report page in a real browser: headless Chromium opens it from a file, as a reader would.
 
-Pages and full-page screenshots of each layout (one run, a run whose report was cut short, three
-runs, a retrospective set) are kept in SCANTELK_PAGE_OUTPUT (CTest sets it to a folder of the
+Pages and full-page screenshots of each layout (one run with its fits, a run whose report was
+cut short, three runs, a retrospective set) are kept in SCANTELK_PAGE_OUTPUT (CTest sets it to a folder of the
 build), so that they can be looked at after the test.
 """
 import os
@@ -51,9 +51,12 @@ def simulated(base: Path, *arguments: str, options=(), cut=None) -> Path:
 
 
 def haddock(folder: Path) -> list[Path]:
-    summary = folder / "haddock.tmp"
-    summary.write_bytes((REPO / "tests" / "golden" / "haddock.tmp").read_bytes())
-    return [summary]
+    """The bundled example converted with --fits, so that its page shows the fits."""
+    for extension in (".dat", ".rep"):
+        (folder / f"haddock{extension}").write_bytes(
+            (REPO / "examples" / f"haddock{extension}").read_bytes())
+    subprocess.run([BINARY, "--fits", folder / "haddock.dat"], check=True)
+    return [folder / "haddock.tmp"]
 
 
 def truncated(folder: Path) -> list[Path]:
@@ -100,4 +103,6 @@ def test_chromium_shows_every_figure_within_the_width_and_a_row_per_year(
     assert sum(row.is_displayed() for row in rows) == len(scantelk.read(shown)["years"])
     if name == "retro":
         assert browser.find_element(By.ID, "mohns-rho").is_displayed()
+    fits = browser.find_elements(By.CSS_SELECTOR, "#fits figure")
+    assert len(fits) == (name == "haddock")
     screenshot(browser, page.with_suffix(".png"))
