@@ -1,8 +1,6 @@
 import copy
-import os
 import re
 import shutil
-import subprocess
 from pathlib import Path
 
 import numpy as np
@@ -12,7 +10,6 @@ import scantelk
 from conftest import golden
 
 RETRO = Path(scantelk.__file__).parent / "data" / "retro"
-R_LIBRARY = os.environ.get("SCANTELK_R_LIBRARY")
 
 
 @pytest.fixture(scope="module")
@@ -46,7 +43,7 @@ def test_gather_gives_compares_table_serially_in_processes_and_on_a_dask_cluster
 
     broken = tmp_path / "c.tmp"
     broken.write_bytes(broken.read_bytes()[:-200])
-    with pytest.raises(ValueError, match=re.escape(f"{broken} line ")):
+    with pytest.raises(ValueError, match=re.escape(f"{broken}: the file is 60323 bytes")):
         scantelk.gather(paths, **way)
     with pytest.raises(ValueError, match=re.escape(f"{tmp_path / 'gone.tmp'}: No such file")):
         scantelk.gather(paths[:2] + [tmp_path / "gone.tmp"], **way)
@@ -88,20 +85,6 @@ def test_quantiles_are_rs_type_7_over_the_runs_that_have_a_value():
         assert rows["n_runs"].tolist() == [3] * 5 + [2] * 5
     with pytest.raises(ValueError, match="probs must lie between 0 and 1"):
         scantelk.quantiles(three_runs(), probs=[0.5, 1.5])
-
-
-@pytest.mark.skipif(not R_LIBRARY or not shutil.which("Rscript"),
-                    reason="needs Rscript and SCANTELK_R_LIBRARY, the R package's library")
-def test_r_and_python_quantiles_agree_to_the_bit():
-    paths = [RETRO / f"{name}.tmp" for name in ("base", "peel1", "peel2")]
-    script = ('q <- scantelk::scantelk_quantiles(commandArgs(TRUE), probs = c(0.1, 0.5, 0.9))\n'
-              'cat(sprintf("%s %d %a %d", q$quantity, q$year, q$value, q$n_runs), sep = "\\n")')
-    result = subprocess.run(["Rscript", "-e", script, *map(str, paths)], check=True, text=True,
-                            capture_output=True, env={**os.environ, "R_LIBS": R_LIBRARY})
-    ours = scantelk.quantiles(paths, probs=[0.1, 0.5, 0.9])
-    assert result.stdout.split("\n")[:-1] == [
-        f"{q} {y} {float(v).hex() if v == v else 'NA'} {n}"
-        for q, y, v, n in ours[["quantity", "year", "value", "n_runs"]].itertuples(index=False)]
 
 
 def test_the_fan_chart_draws_the_median_the_bands_and_the_base_with_one_legend():

@@ -188,7 +188,7 @@ def test_every_reference_of_the_page_points_inside_it(tmp_path, summaries):
 # (5) The command: one line for each failure and no page; an existing page replaced whole.
 
 @pytest.mark.parametrize("arguments, message", [
-    (["damaged.tmp"], "damaged.tmp line 7: expected 2 values, found 1"),
+    (["damaged.tmp"], "damaged.tmp line 7: expected 32 bytes, 16 per year, then CR LF"),
     (["missing.tmp", "-o", "run.html"], "missing.tmp: No such file or directory"),
     (["run.tmp", "-o", "run.tmp"], "the page run.tmp would replace its input run.tmp"),
     (["run.tmp", "run.tmp", "-o", "run.html"], "two runs have the same name: run.tmp"),
@@ -198,10 +198,10 @@ def test_every_reference_of_the_page_points_inside_it(tmp_path, summaries):
 ])
 def test_a_failure_is_one_line_with_status_1_and_leaves_the_page_as_it_was(tmp_path, arguments,
                                                                           message):
-    text = golden("tiny").read_text()
-    (tmp_path / "run.tmp").write_text(text)
-    lines = text.splitlines()
-    (tmp_path / "damaged.tmp").write_text("\n".join(lines[:6] + ["1.0"] + lines[7:]) + "\n")
+    text = golden("tiny").read_bytes()
+    (tmp_path / "run.tmp").write_bytes(text)
+    lines = text.split(b"\r\n")
+    (tmp_path / "damaged.tmp").write_bytes(b"\r\n".join(lines[:6] + [b"1.0"] + lines[7:]))
     (tmp_path / "run.html").write_text("the old page")
     (tmp_path / "damaged.html").write_text("the old page")
     before = sorted(tmp_path.iterdir())
@@ -212,7 +212,7 @@ def test_a_failure_is_one_line_with_status_1_and_leaves_the_page_as_it_was(tmp_p
     assert sorted(tmp_path.iterdir()) == before
     assert (tmp_path / "run.html").read_text() == (tmp_path / "damaged.html").read_text() == \
         "the old page"
-    assert (tmp_path / "run.tmp").read_text() == text
+    assert (tmp_path / "run.tmp").read_bytes() == text
 
 
 def test_an_existing_page_is_replaced_whole_by_a_page_beside_the_first_summary(tmp_path):

@@ -43,12 +43,12 @@ def test_worked_example_gives_its_fractions_in_any_order(order):
 
 
 def test_a_zero_in_the_base_makes_relative_and_rho_nan_for_that_quantity_only(tmp_path):
-    text = (WORKED / "base.tmp").read_text()
+    text = (WORKED / "base.tmp").read_bytes()
     # The base's SSB in 2008, peel1's last year, is the ninth field of the SSB line.
-    zero = re.sub(r"(Spawning Stock Biomass\n(?:.{16}){8})  2\.500000E\+003", r"\g<1>"
-                  + "  0.000000E+000", text)
+    zero = re.sub(rb"(Spawning Stock Biomass\r\n(?:.{16}){8})  2\.500000E\+003", rb"\g<1>"
+                  + b"  0.000000E+000", text)
     assert zero != text
-    (tmp_path / "base.tmp").write_text(zero)
+    (tmp_path / "base.tmp").write_bytes(zero)
     runs = {**worked("peel1", "peel2"), "base": tmp_path / "base.tmp"}
     table = scantelk.retro(runs)
     assert table["relative"].isna().tolist() == [True] + [False] * 5

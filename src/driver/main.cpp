@@ -1,4 +1,5 @@
 // scantelk: gathers TELK model runs into plain-text summary files, one per run.
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <string_view>
@@ -100,6 +101,10 @@ int run(const char* path, const scantelk::RunOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // A file-size limit is then a failed write, which keeps the older summary, not a kill.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     const CommandLine line = parse_command_line(argc, argv);
     if (line.action == Action::refuse) {
         std::fprintf(stderr, "scantelk: unknown option %s\n", line.unknown_option);

@@ -9,20 +9,20 @@
 
 #include "summary/number_field.h"
 #include "util/file_io.h"
+#include "util/replacement_file.h"
 
 namespace scantelk {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// A binary stream with a large buffer of its own, so every line ends in exactly CR-LF on every
-// platform. Remembers any failed write so that a full disk is never reported as success.
+// A binary file with a large buffer of its own, so every line ends in exactly CR-LF on every
+// platform. It replaces the older summary only once complete, so a full disk costs nothing.
 class SummaryOutput {
   public:
-    bool open(const char* path) {
-        file_.reset(std::fopen(path, "wb"));
+    bool open(const std::string& path) {
         buffer_ = BlockBuffer(kBlockSize);
-        return file_ != nullptr;
+        return file_.open(path);
     }
 
     // Room for `length` more characters; write them, then `advance` by as many.
@@ -46,26 +46,21 @@ class SummaryOutput {
 
     void end_line() { put(kLineEnd); }
 
-    // Writes what is buffered and closes the file; false if anything failed on the way.
+    // Writes what is buffered and puts the file in place; false if anything failed on the way.
     bool close() {
         flush();
-        const bool flushed = std::fflush(file_.get()) == 0 && std::ferror(file_.get()) == 0;
-        const bool closed = std::fclose(file_.release()) == 0;
-        return !failed_ && flushed && closed;
+        return file_.commit();
     }
 
   private:
     void flush() {
-        if (used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_.get()) != used_) {
-            failed_ = true;
-        }
+        file_.write(buffer_.data(), used_);
         used_ = 0;
     }
 
-    FileHandle file_;
+    ReplacementFile file_;
     BlockBuffer buffer_;
     std::size_t used_ = 0;
-    bool failed_ = false;
 };
 
 void write_heading(SummaryOutput& out, std::string_view heading) {
@@ -192,7 +187,7 @@ void write_blocks(SummaryOutput& out, const AssessmentData& data) {
 
 StageResult write_summary_file(const std::string& path, const AssessmentData& data) {
     SummaryOutput out;
-    if (!out.open(path.c_str())) return StageError{"Unable to Open Output File: " + path};
+    if (!out.open(path)) return StageError{"Unable to Open Output File: " + path};
     write_introduction(out, data);
     write_blocks(out, data);
     if (!out.close()) return StageError{"Unable to Write Output File: " + path, -1};

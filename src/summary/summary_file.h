@@ -8,8 +8,9 @@
 
 namespace scantelk {
 
-// Writes the summary file, replacing any file of that name. Fails with status 1 when the file
-// cannot be created and with status -1 when a write or the close fails.
+// Writes the summary file, replacing any file of that name only once the new one is complete.
+// Fails with status 1 when the file cannot be created and with status -1 when a write or the
+// close fails; an older summary is then left as it was (see ReplacementFile).
 StageResult write_summary_file(const std::string& path, const AssessmentData& data);
 
 }  // namespace scantelk
