@@ -12,7 +12,7 @@ import numpy as np
 import pandas as pd
 
 from scantelk.long_form import LongArrays, long_arrays, long_frame
-from scantelk.reader import PathLike, read
+from scantelk.reader import PathLike, labelled, parse
 
 Paths = Union[str, Sequence[PathLike]]
 # Below this many files a progress bar would flash by.
@@ -75,11 +75,24 @@ def run_names(files: Sequence[str], names: Optional[Sequence[str]]) -> list[str]
 
 
 def read_long(path: PathLike) -> LongArrays:
-    """A summary's long form as arrays; what each worker does with its files."""
+    """A summary's long form as arrays, as long_arrays(read(path)) gives it; what each worker
+    does with its files. The labels of a shape are made once, from the first run of it, and
+    each further run of that shape adds only its numbers, which the file holds in the long
+    form's order."""
     try:
-        return long_arrays(read(path))
+        parsed = parse(path)
     except OSError as error:
         raise ValueError(f"{os.fspath(path)}: {error.strerror or error}") from None
+    shape = (tuple(parsed.dims.values()), tuple(parsed.index_values[-1] != 0))
+    layout = _LAYOUTS.get(shape)
+    if layout is None:
+        layout = _LAYOUTS[shape] = long_arrays(labelled(parsed))
+    values = [block.ravel() for block in parsed.values.values()]
+    return layout._replace(value=np.concatenate(values) if values else layout.value)
+
+
+# The long-form labels of each shape of summary met, by its dimensions and used indices.
+_LAYOUTS: dict[tuple, LongArrays] = {}
 
 
 def _in_processes(workers: int, files: list[str]) -> Iterator[LongArrays]:

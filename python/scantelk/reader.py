@@ -205,6 +205,25 @@ def read(path: PathLike) -> Run:
     Raises ValueError naming the file and line (and the field) when the file is not a summary
     as scantelk writes it, and naming both sizes when its size is not that of its dimensions.
     """
+    run = labelled(parse(path))
+    from scantelk.fits import fits_beside  # here, as fits.py imports this module
+    fits = fits_beside(path)
+    if fits is not None:
+        run["fits"] = fits
+    return run
+
+
+class Parsed(NamedTuple):
+    """A summary checked and its numbers read, not yet labelled: ``values`` holds each per-year
+    block's numbers by heading, one row per line, in the order of the file."""
+    title: str
+    dims: dict[str, int]
+    index_values: np.ndarray
+    values: dict[str, np.ndarray]
+
+
+def parse(path: PathLike) -> Parsed:
+    """What :func:`read` finds in a summary, before it makes tables of it; the same errors."""
     summary = _Summary(path)
     title = summary.text_line("the line does not end in CR LF").decode("utf-8", "replace")
     dims = summary.dimensions()
@@ -219,17 +238,12 @@ def read(path: PathLike) -> Run:
     summary.check_size(summary.at + summary.size_of(after), at_least=False)
     after = [summary.block(block) for block in after]
     values = {block.heading: summary.values(block) for block in before + after}
-    run = _run(title, dims, index_values, values)
-    from scantelk.fits import fits_beside  # here, as fits.py imports this module
-    fits = fits_beside(path)
-    if fits is not None:
-        run["fits"] = fits
-    return run
+    return Parsed(title, dims, index_values, values)
 
 
-def _run(title: str, dims: dict[str, int], index_values: np.ndarray,
-         values: dict[str, np.ndarray]) -> Run:
+def labelled(parsed: Parsed) -> Run:
     """The tables, labelled."""
+    title, dims, index_values, values = parsed
     years = list(range(dims["first_year"], dims["first_year"] + dims["n_years"]))
     ages = ("age", list(range(1, dims["n_ages"] + 1)))
     fleets = ("fleet", list(range(1, dims["n_fleets"] + 1)))
