@@ -15,6 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(dirname "$base")
 haddock="$root/tests/golden/haddock.tmp"
 haddock_reads=50
+rm -f "$base.fits.csv"  # the readers would read it beside the summary: time the summary alone
 
 # The R package as R CMD INSTALL builds it, in a library of the benchmark's own.
 r_library="$work/r-library"

@@ -2,6 +2,7 @@ import math
 import os
 import re
 import shutil
+import subprocess
 
 import numpy as np
 import pytest
@@ -126,3 +127,30 @@ def test_plot_fits_draws_filled_bubbles_above_and_open_ones_below_and_discards_o
     csv = tiny.with_name("tiny.fits.csv")
     csv.write_text(csv.read_text().replace("discards,1,2001,,0,0", "discards,1,2001,,3,2"))
     assert len(scantelk.plot_fits(tiny).axes) == 6
+
+
+# Prints R's residuals and mean ages of a summary's fits, each number in hexadecimal.
+R_FITS = """
+run <- scantelk::read_scantelk(commandArgs(TRUE)[1])
+for (table in c("catch_proportions", "discard_proportions")) {
+  numbers <- c(scantelk::composition_residuals(run, table)$residual,
+               unlist(scantelk::mean_age(run, table)[c("observed", "predicted")]))
+  cat(ifelse(is.na(numbers), "NA", sprintf("%a", numbers)), sep = "\\n")
+}
+"""
+
+
+@pytest.mark.skipif(not os.environ.get("SCANTELK_R_LIBRARY") or not shutil.which("Rscript"),
+                    reason="needs Rscript and SCANTELK_R_LIBRARY, the R package's library")
+def test_r_and_python_residuals_and_mean_ages_agree():
+    summary = golden("tiny")
+    library = {"R_LIBS": os.environ["SCANTELK_R_LIBRARY"]}
+    result = subprocess.run(["Rscript", "-e", R_FITS, summary], check=True, capture_output=True,
+                            text=True, env={**os.environ, **library})
+    from_r = [math.nan if text == "NA" else float.fromhex(text) for text in result.stdout.split()]
+    run = scantelk.read(summary)
+    ours = np.concatenate([np.concatenate([scantelk.composition_residuals(run, table)["residual"],
+                                           scantelk.mean_age(run, table)[["observed", "predicted"]]
+                                           .to_numpy().ravel(order="F")])
+                           for table in ("catch_proportions", "discard_proportions")])
+    np.testing.assert_allclose(from_r, ours, rtol=1e-12, atol=0)

@@ -54,6 +54,12 @@
 #'     \code{c("observed", "predicted")}. Its years are the recruits' own: the
 #'     model reports, on the row of year y, the recruits of year y + 1, so that
 #'     value is labelled y + 1 and the years run one later than \code{years}.}
+#'   \item{fits}{only when \command{scantelk --fits} wrote \file{run.fits.csv}
+#'     beside the summary (the summary's name with the extension of its file name
+#'     replaced by \file{.fits.csv}) and it is not older than the summary: the
+#'     observed and predicted catch and proportions at age, as
+#'     \code{\link{read_fits}} reads them. An older CSV, left by an earlier run,
+#'     is left out with a warning.}
 #'   \code{print} shows the title, the years, the dimensions and the names of the
 #'   tables, and returns \code{x} invisibly.
 #' @seealso
@@ -104,6 +110,7 @@ read_scantelk <- function(path) {
   if (lines$at < length(lines$text)) {
     fail(lines, lines$at + 1L, "expected the end of the file after the last block")
   }
+  x$fits <- fits_beside(path)
   structure(x, class = "scantelk")
 }
 
