@@ -53,6 +53,9 @@ def test_the_fits_beside_a_summary_are_read_with_their_types(tiny):
     fits = scantelk.read(tiny)["fits"]
     assert fits.dtypes.astype(str).tolist() == ["object", "int64", "int64", "Int64", "float64",
                                                 "float64"]
+    header_only = tiny.with_name("empty.fits.csv")
+    header_only.write_text("table,fleet,year,age,observed,predicted\n")
+    assert scantelk.read_fits(header_only).dtypes.equals(fits.dtypes)
     assert fits.iloc[1].tolist()[:3] == ["catch", 1, 2001] and fits["age"].isna()[:4].all()
     assert fits["predicted"].tolist()[:2] == [1498.2, 1260.1]
     assert fits["table"].unique().tolist() == ["catch", "discards", "catch_proportions",

@@ -40,6 +40,9 @@ test_that("the fits beside a summary are read with their types", {
   expect_equal(fits$predicted[1:2], c(1498.2, 1260.1))
   expect_equal(unique(fits$table), c("catch", "discards", "catch_proportions",
                                      "discard_proportions"))
+  header_only <- tempfile(fileext = ".fits.csv")
+  writeLines("table,fleet,year,age,observed,predicted", header_only)
+  expect_equal(vapply(read_fits(header_only), typeof, ""), vapply(fits, typeof, ""))
 })
 
 test_that("no CSV gives no fits, and an older one is left out with a warning", {
