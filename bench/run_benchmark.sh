@@ -2,14 +2,15 @@
 # Times scantelk on a generated run against the I/O floor: reading both input files and
 # writing as many bytes as the summary holds. Run by hand from the repository root:
 #
-#   bash bench/run_benchmark.sh [--fits] [--magnitudes | --small] [years] [runs]
+#   bash bench/run_benchmark.sh [--fits] [--magnitudes | --small | --readers] [years] [runs]
 #
 # --fits: scantelk also writes the fits file, and the floor writes its bytes too.
 # The reference run is 2000 years, 500 ages, 2 fleets, 2 selectivity blocks, 20 used indices.
 # --magnitudes: the same dimensions, every value of a random magnitude from 1e-4 to 1e7 with six
 # significant digits, so that exponent forms appear. --small: the realistic haddock example
 # against `cat` of its two files, each sample a batch of 20 runs (a run takes a millisecond or
-# two); 41 samples unless given.
+# two); 41 samples unless given. --readers: the reference run's conversion against Python's and
+# R's reading of its summary, and the haddock summary's reading (bench/readers_benchmark.sh).
 # scantelk and the floor run alternately; it prints the median ratio scantelk/floor of the
 # wall-clock time and of the CPU time (user + system of the child processes), the throughput
 # and the peak memory. The CPU ratio is the measure to compare: the floor's wall-clock time
@@ -22,6 +23,7 @@ shape=reference
 case "${1:-}" in
   --magnitudes) shape=magnitudes; shift ;;
   --small) shape=small; shift ;;
+  --readers) shape=readers; shift ;;
 esac
 years=${1:-2000}
 runs=${2:-$([ "$shape" = small ] && echo 41 || echo 7)}
@@ -54,6 +56,9 @@ if [ ! -f "$base.rep" ]; then
     --fleets "$fleets" --sel-blocks 2 --indices "$indices" "${extra[@]}"
 fi
 "$binary" "${fits[@]}" "$base.dat"  # warm the page cache and produce the summary once
+if [ "$shape" = readers ]; then
+  exec bash "$root/bench/readers_benchmark.sh" "$binary" "$base" "$runs"
+fi
 summary_bytes=$(stat -c %s "$base.tmp")
 # The floor writes the bytes of both outputs when the fits file is written.
 [ ${#fits[@]} -gt 0 ] && summary_bytes=$(( summary_bytes + $(stat -c %s "$base.fits.csv") ))
