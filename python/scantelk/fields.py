@@ -11,7 +11,7 @@ from typing import Optional
 import numpy as np
 
 FIELD_WIDTH = 16
-_CHUNK = 1 << 15  # fields per step: the temporaries stay in the processor's cache
+_CHUNK = 1 << 13  # fields per step: the temporaries stay in the processor's cache
 
 _WORD = np.dtype("<u8")
 _HIGH_NIBBLES = np.uint64(0xF0F0F0F0F0F0F0F0)
@@ -53,21 +53,21 @@ class BadField(Exception):
         self.row, self.column = row, column
 
 
-def parse_fields(fields: np.ndarray, right: bool) -> np.ndarray:
-    """The numbers of a (lines, 16 * years) uint8 array of fields, as a (lines, years) array.
+def parse_fields(fields: np.ndarray, right: bool, out: np.ndarray) -> None:
+    """Writes the numbers of a (lines, 16 * years) uint8 array of fields to the (lines, years)
+    array `out`; both C-contiguous.
 
     `right` tells that the fields are right-justified. Raises BadField for the first field, in
     line order, that is not a number in the writer's form for such a field.
     """
-    lines, width = fields.shape
-    words = np.ascontiguousarray(fields).view(_WORD).reshape(-1, 2)
-    values = np.empty(len(words), dtype=float)
+    width = fields.shape[1]
+    words = fields.view(_WORD).reshape(-1, 2)
+    values = out.reshape(-1)
     for start in range(0, len(words), _CHUNK):
         chunk = slice(start, start + _CHUNK)
         bad = _parse_chunk(words[chunk, 0], words[chunk, 1], right, values[chunk])
         if bad is not None:
             raise BadField(*divmod(start + bad, width // FIELD_WIDTH))
-    return values.reshape(lines, width // FIELD_WIDTH)
 
 
 def _parse_chunk(head: np.ndarray, tail: np.ndarray, right: bool,

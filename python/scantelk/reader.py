@@ -7,10 +7,11 @@ fields are then read by width, a block at a time.
 """
 from __future__ import annotations
 
+import io
 import os
 import re
 import textwrap
-from typing import NamedTuple, Union
+from typing import NamedTuple, Optional, Union
 
 import numpy as np
 import pandas as pd
@@ -29,6 +30,7 @@ _COUNT = rb"(0|[1-9][0-9]{0,4})"
 _DIMENSION_LINE = re.compile(rb"  ".join([_COUNT, rb"(0|-?[1-9][0-9]{0,4})"] + [_COUNT] * 3))
 _INDEX_VALUE = re.compile(rb"-?[0-9]+")
 _INT16 = range(-32768, 32768)
+_READ_SIZE = 1 << 20  # bytes of whole lines read at a time
 
 
 class Run(dict):
@@ -47,13 +49,11 @@ class Run(dict):
 
 
 class _Block(NamedTuple):
-    """A block of per-year lines: the heading, the lines' count, whether its fields are
-    right-justified; where they are found: the first line's byte offset and number."""
+    """A block of per-year lines: its heading, its lines' count, whether its fields are
+    right-justified."""
     heading: str
     lines: int
     right: bool
-    start: int = 0
-    first_line: int = 0
 
 
 def _blocks_before_index_specification(dims: dict[str, int]) -> list[_Block]:
@@ -87,28 +87,30 @@ def _quoted(field: bytes) -> str:
 
 
 class _Summary:
-    """The bytes of a summary file and the place of the next line to check."""
+    """A summary file checked front to back, and the place of its next line."""
 
-    def __init__(self, path: PathLike) -> None:
-        self.path = os.fspath(path)
-        with open(self.path, "rb") as file:
-            self.bytes = file.read()
-        self.data = np.frombuffer(self.bytes, dtype=np.uint8)
+    def __init__(self, file: io.BufferedReader, path: str) -> None:
+        self.file, self.path = file, path
+        self.size = os.fstat(file.fileno()).st_size
         self.at = 0
         self.line = 1
         self.line_width = 2  # of a data line, CR LF included; the dimensions fix it
+        # A block's lines are read into one buffer and their fields copied into another.
+        self.buffer = self.fields = np.empty(0, dtype=np.uint8)
+        # The first bad field, raised once every line end and heading is found right.
+        self.bad_field: Optional[ValueError] = None
 
     def error(self, line: int, message: str) -> ValueError:
         return ValueError(f"{self.path} line {line}: {message}")
 
     def text_line(self, message: str) -> bytes:
-        """The next line without its CR LF; `message` when it is not there."""
-        end = self.bytes.find(b"\n", self.at)
-        if end < 0 or end == self.at or self.bytes[end - 1] != ord("\r"):
+        """The next line without its CR LF; `message` when it does not end so."""
+        self.file.seek(self.at)
+        text = self.file.readline()
+        if not text.endswith(b"\r\n"):
             raise self.error(self.line, message)
-        text = self.bytes[self.at:end - 1]
-        self.at, self.line = end + 1, self.line + 1
-        return text
+        self.at, self.line = self.at + len(text), self.line + 1
+        return text[:-2]
 
     def dimensions(self) -> dict[str, int]:
         found = _DIMENSION_LINE.fullmatch(self.text_line("the line does not end in CR LF"))
@@ -120,8 +122,8 @@ class _Summary:
         return dims
 
     def check_size(self, size: int, at_least: bool) -> None:
-        if len(self.bytes) < size or (len(self.bytes) != size and not at_least):
-            raise ValueError(f"{self.path}: the file is {len(self.bytes)} bytes; a summary of "
+        if self.size < size or (self.size != size and not at_least):
+            raise ValueError(f"{self.path}: the file is {self.size} bytes; a summary of "
                              f"these dimensions is {'at least ' if at_least else ''}{size} bytes")
 
     def size_of(self, blocks: list[_Block]) -> int:
@@ -130,26 +132,51 @@ class _Summary:
 
     def heading(self, heading: str) -> None:
         expected = heading.encode() + b"\r\n"
-        if self.bytes[self.at:self.at + len(expected)] != expected:
+        self.file.seek(self.at)
+        if self.file.read(len(expected)) != expected:
             raise self.error(self.line, f'expected the heading "{heading}"')
         self.at, self.line = self.at + len(expected), self.line + 1
 
-    def block(self, block: _Block) -> _Block:
-        """The block's heading and line ends checked; the block with its place."""
+    def block(self, block: _Block) -> np.ndarray:
+        """The block's numbers, one row per line, once its heading and line ends are checked."""
         self.heading(block.heading)
-        placed = block._replace(start=self.at, first_line=self.line)
-        lines = self.lines_of(placed)
-        ends = (lines[:, -2] == ord("\r")) & (lines[:, -1] == ord("\n"))
-        if not ends.all():
-            raise self.error(self.line + int(np.argmin(ends)),
-                             f"expected {self.line_width - 2} bytes, 16 per year, then CR LF")
-        self.at += block.lines * self.line_width
-        self.line += block.lines
-        return placed
+        values = np.empty((block.lines, (self.line_width - 2) // FIELD_WIDTH))
+        step = max(1, _READ_SIZE // self.line_width)
+        self.buffer = np.empty(min(step, block.lines) * self.line_width, dtype=np.uint8)
+        self.fields = np.empty(min(step, block.lines) * (self.line_width - 2), dtype=np.uint8)
+        for first in range(0, block.lines, step):
+            lines = self.next_lines(min(step, block.lines - first))
+            ends = (lines[:, -2] == ord("\r")) & (lines[:, -1] == ord("\n"))
+            if not ends.all():
+                raise self.error(self.line + int(np.argmin(ends)),
+                                 f"expected {self.line_width - 2} bytes, 16 per year, then CR LF")
+            if self.bad_field is None:
+                self.parse(lines, block.right, values[first:first + len(lines)])
+            self.line += len(lines)
+        return values
 
-    def lines_of(self, block: _Block) -> np.ndarray:
-        end = block.start + block.lines * self.line_width
-        return self.data[block.start:end].reshape(block.lines, self.line_width)
+    def next_lines(self, count: int) -> np.ndarray:
+        size = count * self.line_width
+        self.file.seek(self.at)
+        if self.file.readinto(self.buffer[:size].data) != size:
+            raise ValueError(f"{self.path}: the file changed while it was read")
+        self.at += size
+        return self.buffer[:size].reshape(count, self.line_width)
+
+    def parse(self, lines: np.ndarray, right: bool, out: np.ndarray) -> None:
+        """The lines' numbers into `out`; the first bad field kept for later."""
+        size = lines.shape[0] * (self.line_width - 2)
+        fields = self.fields[:size].reshape(lines.shape[0], self.line_width - 2)
+        np.copyto(fields, lines[:, :-2])
+        try:
+            parse_fields(fields, right, out)
+        except BadField as bad:
+            start = FIELD_WIDTH * bad.column
+            text = fields[bad.row, start:start + FIELD_WIDTH].tobytes()
+            justified = "right" if right else "left"
+            self.bad_field = self.error(
+                self.line + bad.row, f"field {bad.column + 1} is not a {justified}-justified "
+                                     f'number in the writer\'s form: "{_quoted(text)}"')
 
     def index_specification(self, n_indices: int) -> np.ndarray:
         """The seven values of each index, one row per value."""
@@ -168,19 +195,6 @@ class _Summary:
                 or b"".join(b"%2d        " % value for value in values) != text):
             raise self.error(self.line - 1, message)
         return values
-
-    def values(self, block: _Block) -> np.ndarray:
-        """The block's numbers, one row per line."""
-        fields = self.lines_of(block)[:, :self.line_width - 2]
-        try:
-            return parse_fields(fields, block.right)
-        except BadField as bad:
-            start = FIELD_WIDTH * bad.column
-            text = fields[bad.row, start:start + FIELD_WIDTH].tobytes()
-            justified = "right" if block.right else "left"
-            raise self.error(block.first_line + bad.row,
-                             f"field {bad.column + 1} is not a {justified}-justified number in "
-                             f'the writer\'s form: "{_quoted(text)}"') from None
 
 
 def _index_specification_size(n_indices: int) -> int:
@@ -205,21 +219,7 @@ def read(path: PathLike) -> Run:
     Raises ValueError naming the file and line (and the field) when the file is not a summary
     as scantelk writes it, and naming both sizes when its size is not that of its dimensions.
     """
-    summary = _Summary(path)
-    title = summary.text_line("the line does not end in CR LF").decode("utf-8", "replace")
-    dims = summary.dimensions()
-    before = _blocks_before_index_specification(dims)
-    summary.check_size(summary.at + summary.size_of(before)
-                       + summary.size_of(_blocks_after_index_specification(dims, 0))
-                       + len(INDEX_SPECIFICATION) + 2
-                       + _index_specification_size(dims["n_indices"]), at_least=True)
-    before = [summary.block(block) for block in before]
-    index_values = summary.index_specification(dims["n_indices"])
-    after = _blocks_after_index_specification(dims, int(np.count_nonzero(index_values[6])))
-    summary.check_size(summary.at + summary.size_of(after), at_least=False)
-    after = [summary.block(block) for block in after]
-    values = {block.heading: summary.values(block) for block in before + after}
-    run = _run(title, dims, index_values, values)
+    run = labelled(parse(path))
     from scantelk.fits import fits_beside  # here, as fits.py imports this module
     fits = fits_beside(path)
     if fits is not None:
@@ -227,9 +227,39 @@ def read(path: PathLike) -> Run:
     return run
 
 
-def _run(title: str, dims: dict[str, int], index_values: np.ndarray,
-         values: dict[str, np.ndarray]) -> Run:
+class Parsed(NamedTuple):
+    """A summary checked and its numbers read, not yet labelled: ``values`` holds each per-year
+    block's numbers by heading, one row per line, in the order of the file."""
+    title: str
+    dims: dict[str, int]
+    index_values: np.ndarray
+    values: dict[str, np.ndarray]
+
+
+def parse(path: PathLike) -> Parsed:
+    """What :func:`read` finds in a summary, before it makes tables of it; the same errors."""
+    with open(path, "rb") as file:
+        summary = _Summary(file, os.fspath(path))
+        title = summary.text_line("the line does not end in CR LF").decode("utf-8", "replace")
+        dims = summary.dimensions()
+        before = _blocks_before_index_specification(dims)
+        summary.check_size(summary.at + summary.size_of(before)
+                           + summary.size_of(_blocks_after_index_specification(dims, 0))
+                           + len(INDEX_SPECIFICATION) + 2
+                           + _index_specification_size(dims["n_indices"]), at_least=True)
+        values = {block.heading: summary.block(block) for block in before}
+        index_values = summary.index_specification(dims["n_indices"])
+        after = _blocks_after_index_specification(dims, int(np.count_nonzero(index_values[6])))
+        summary.check_size(summary.at + summary.size_of(after), at_least=False)
+        values.update((block.heading, summary.block(block)) for block in after)
+    if summary.bad_field is not None:
+        raise summary.bad_field
+    return Parsed(title, dims, index_values, values)
+
+
+def labelled(parsed: Parsed) -> Run:
     """The tables, labelled."""
+    title, dims, index_values, values = parsed
     years = list(range(dims["first_year"], dims["first_year"] + dims["n_years"]))
     ages = ("age", list(range(1, dims["n_ages"] + 1)))
     fleets = ("fleet", list(range(1, dims["n_fleets"] + 1)))
@@ -276,7 +306,12 @@ def _kinds(values: np.ndarray, labels: tuple[str, list], kinds: list[str],
            years: list[int]) -> pd.DataFrame:
     """A block of one line per label and kind, kinds changing fastest."""
     name, label_values = labels
-    index = pd.MultiIndex.from_product([label_values, kinds], names=[name, "kind"])
+    # As MultiIndex.from_product gives it, without its factorizing, which costs more than
+    # reading a small block.
+    index = pd.MultiIndex(levels=[pd.Index(label_values), pd.Index(kinds)],
+                          codes=[np.repeat(np.arange(len(label_values)), len(kinds)),
+                                 np.tile(np.arange(len(kinds)), len(label_values))],
+                          names=[name, "kind"], verify_integrity=False)
     return pd.DataFrame(values, index=index, columns=pd.Index(years, name="year"))
 
 

@@ -91,5 +91,6 @@ def test_fields_of_every_exponent_read_as_float_reads_them():
     for right in (False, True):
         fields = b"".join(text.encode().rjust(15) + b" " if right else text.encode().ljust(16)
                           for text in texts)
-        values = parse_fields(np.frombuffer(fields, dtype=np.uint8).reshape(1, -1), right)
+        values = np.empty(len(texts))
+        parse_fields(np.frombuffer(fields, dtype=np.uint8).reshape(1, -1), right, values)
         assert values.tobytes() == np.array([float(text) for text in texts]).tobytes()
