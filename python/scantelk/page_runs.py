@@ -8,7 +8,8 @@ from typing import Any, Mapping, Sequence, cast
 import pandas as pd
 
 from scantelk.ensembles import PROBS, quantiles
-from scantelk.page_figures import Run, beside, colour, label, panels, recruits_by_year
+from scantelk.page_figures import (Run, beside, colour, label, over_the_years, panels,
+                                   recruits_by_year)
 from scantelk.page_html import Absent, Block, Drawn, Item, Note, Table, table, three_decimals
 from scantelk.long_form import Runs
 from scantelk.plot import COLOURS, _line, literal, plot_retro
@@ -26,8 +27,7 @@ def compare_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
     with_years = {name: run for name, run in runs.items() if run["years"]}
     if not with_years:
         return [Absent("None of the runs has a model year, so there is nothing to compare.")]
-    years = range(min(run["years"][0] for run in with_years.values()),
-                  max(run["years"][-1] for run in with_years.values()) + 1)
+    years = _span(with_years)
     figure, axes = panels(3, columns=3)
     for n, (name, run) in enumerate(with_years.items()):
         style = {"color": colour(n), "linestyle": ("-", "--", ":", "-.")[n // len(COLOURS) % 4],
@@ -62,7 +62,7 @@ def ensemble_items(runs: Mapping[str, Run], f_column: int, run_list: Table) -> l
              f"(line) and the bands that hold their central 50 % and 90 %. A run without a "
              f"value in a year is left out of that year. F is the average-F column "
              f"{f_column}; {RECRUITMENT}."),
-        Drawn(plot_ensemble(ensemble, f_column=f_column),
+        Drawn(over_the_years(plot_ensemble(ensemble, f_column=f_column), _span(with_years)),
               "Spawning stock biomass, recruitment and average F over the runs: the median "
               "(line) and the central 50 % and 90 % of the runs (bands)."),
     ]
@@ -110,7 +110,7 @@ def retro_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
              f"over the peels of (peel's estimate / base run's estimate - 1). F is the "
              f"average-F column {f_column}; {RECRUITMENT}. A rho of NA: the base run's "
              f"estimate is 0 for some peel, or the runs have no ages."),
-        Drawn(plot_retro(cast(Runs, runs), f_column=f_column),
+        Drawn(over_the_years(plot_retro(cast(Runs, runs), f_column=f_column), _span(runs)),
               "The base run (black) and its peels, each ending in a point at its last year; "
               "each panel's title gives Mohn's rho. Recruitment is the stock numbers at the "
               "first age."),
@@ -118,6 +118,12 @@ def retro_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
         table("retro-peels", "Each peel against the base run in the peel's last year",
               peel_table, text_columns=2),
     ]
+
+
+def _span(runs: Mapping[str, Run]) -> range:
+    """Every year of some run (each run having years)."""
+    return range(min(run["years"][0] for run in runs.values()),
+                 max(run["years"][-1] for run in runs.values()) + 1)
 
 
 def is_retrospective_set(runs: Sequence[Mapping[str, Any]]) -> bool:
