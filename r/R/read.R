@@ -82,8 +82,9 @@
 #' @useDynLib scantelk, .registration = TRUE, .fixes = "C_"
 #' @export
 read_scantelk <- function(path) {
-  summary <- summary_bytes(path)
-  head <- .Call(C_read_head, path, summary$bytes)
+  summary <- open_summary(path)
+  on.exit(.Call(C_close_summary, summary$file))
+  head <- .Call(C_read_head, path, summary$file)
   title <- rawToChar(head$title[head$title != as.raw(0)])
   dims <- structure(head$dims, names = c("n_years", "first_year", "n_ages", "n_fleets",
                                          "n_indices"))
@@ -172,12 +173,13 @@ fewest_index_spec_bytes <- function(n_indices) {
   sum(nchar(sprintf("INDEX-%02d  ", seq_len(n_indices)))) + 2 + 7 * (10 * n_indices + 2)
 }
 
-# The file's bytes, read whole, and where the next line starts: its byte offset and number.
-# `places` keeps where each block's lines start once the layout is checked.
-summary_bytes <- function(path) {
+# The open file and where the next line starts: its byte offset and number. `places` keeps
+# where each block's lines start once the layout is checked.
+open_summary <- function(path) {
   summary <- new.env(parent = emptyenv())
   summary$path <- path
-  summary$bytes <- readBin(path, "raw", file.info(path)$size)
+  summary$file <- .Call(C_open_summary, path)
+  summary$size <- .Call(C_summary_size, summary$file)
   summary$at <- 0
   summary$line <- 1L
   summary$places <- list()
@@ -200,7 +202,7 @@ check_layout <- function(summary, dims) {
   check_size(summary, summary$at + blocks_bytes(c(before, "index_spec", after), dims, 0) +
                fewest_index_spec_bytes(n_indices), at_least = TRUE)
   for (block in before) check_block(summary, block, dims, 0)
-  spec <- .Call(C_read_index_spec, summary$path, summary$bytes, summary$at, summary$line,
+  spec <- .Call(C_read_index_spec, summary$path, summary$file, summary$at, summary$line,
                 headings[["index_spec"]], n_indices)
   move_on(summary, spec$end, 9L)
   n_used <- sum(spec$values[, 7] != 0L)
@@ -210,7 +212,7 @@ check_layout <- function(summary, dims) {
 }
 
 check_size <- function(summary, size, at_least) {
-  found <- length(summary$bytes)
+  found <- summary$size
   if (found < size || (found != size && !at_least)) {
     stop(sprintf("%s: the file is %.0f bytes; a summary of these dimensions is %s%.0f bytes",
                  summary$path, found, if (at_least) "at least " else "", size), call. = FALSE)
@@ -220,7 +222,7 @@ check_size <- function(summary, size, at_least) {
 # The block's heading and the CR LF after each line of fields; notes where its lines start.
 check_block <- function(summary, block, dims, n_used) {
   n_lines <- year_lines(dims, n_used)[[block]]
-  .Call(C_check_block, summary$path, summary$bytes, summary$at, summary$line,
+  .Call(C_check_block, summary$path, summary$file, summary$at, summary$line,
         headings[[block]], n_lines, dims[["n_years"]])
   summary$places[[block]] <- list(at = summary$at + block_bytes(block, 0, 0),
                                   line = summary$line + 1L)
@@ -247,7 +249,7 @@ read_kinds <- function(summary, block, labels, kinds, years) {
 read_block <- function(summary, block, dimnames) {
   shape <- unname(lengths(dimnames))
   place <- summary$places[[block]]
-  values <- .Call(C_read_fields, summary$path, summary$bytes, place$at, place$line, shape,
+  values <- .Call(C_read_fields, summary$path, summary$file, place$at, place$line, shape,
                   block %in% right_justified)
   # The vector is the routine's own: dim<- and dimnames<- label it without a copy.
   dim(values) <- shape

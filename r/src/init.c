@@ -4,6 +4,7 @@
 #include <Rinternals.h>
 
 #include "summary.h"
+#include "summary_file.h"
 
 /* C's own reading of each string as a number, correctly rounded; the tests compare the
    summary's fast parse with it. */
@@ -17,6 +18,9 @@ SEXP strtod_numbers(SEXP text) {
 }
 
 static const R_CallMethodDef call_methods[] = {
+    {"open_summary", (DL_FUNC)&open_summary, 1},
+    {"close_summary", (DL_FUNC)&close_summary, 1},
+    {"summary_size", (DL_FUNC)&summary_size, 1},
     {"read_head", (DL_FUNC)&read_head, 2},
     {"check_block", (DL_FUNC)&check_block, 7},
     {"read_index_spec", (DL_FUNC)&read_index_spec, 6},

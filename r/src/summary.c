@@ -13,6 +13,7 @@
 
 #include "fields.h"
 #include "summary.h"
+#include "summary_file.h"
 
 typedef struct {
     const char *path;
@@ -22,9 +23,10 @@ typedef struct {
     int line;    /* the next line's number, from 1 */
 } Cursor;
 
-static Cursor cursor_at(SEXP path, SEXP bytes, double at, int line) {
-    Cursor cursor = {translateChar(STRING_ELT(path, 0)), RAW(bytes), XLENGTH(bytes),
-                     (R_xlen_t)at, line};
+static Cursor cursor_at(SEXP path, SEXP file, double at, int line) {
+    const SummaryFile *summary = summary_file(file);
+    Cursor cursor = {translateChar(STRING_ELT(path, 0)), summary_bytes(summary),
+                     (R_xlen_t)summary->size, (R_xlen_t)at, line};
     return cursor;
 }
 
@@ -49,6 +51,7 @@ static int ends_line(const Cursor *cursor, R_xlen_t at) {
 
 /* The length of the next line up to its LF, which must follow a CR; -1 when it does not. */
 static R_xlen_t text_line_length(const Cursor *cursor) {
+    if (cursor->at >= cursor->size) return -1;
     const unsigned char *start = cursor->bytes + cursor->at;
     const unsigned char *end = memchr(start, '\n', (size_t)(cursor->size - cursor->at));
     if (end == NULL || end == start || end[-1] != '\r') return -1;
@@ -125,8 +128,8 @@ static SEXP take_dimensions(Cursor *cursor) {
     return dims;
 }
 
-SEXP read_head(SEXP path, SEXP bytes) {
-    Cursor cursor = cursor_at(path, bytes, 0, 1);
+SEXP read_head(SEXP path, SEXP file) {
+    Cursor cursor = cursor_at(path, file, 0, 1);
     static const char *const names[] = {"title", "dims", "end"};
     SEXP title = PROTECT(take_title(&cursor));
     SEXP dims = PROTECT(take_dimensions(&cursor));
@@ -148,9 +151,9 @@ static void take_heading(Cursor *cursor, const char *heading) {
     move_on(cursor, cursor->at + length + 2);
 }
 
-SEXP check_block(SEXP path, SEXP bytes, SEXP at, SEXP line, SEXP heading, SEXP n_lines,
+SEXP check_block(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEXP n_lines,
                  SEXP n_years) {
-    Cursor cursor = cursor_at(path, bytes, asReal(at), asInteger(line));
+    Cursor cursor = cursor_at(path, file, asReal(at), asInteger(line));
     take_heading(&cursor, CHAR(STRING_ELT(heading, 0)));
     const R_xlen_t width = FIELD_WIDTH * (R_xlen_t)asInteger(n_years);
     for (int k = asInteger(n_lines); k > 0; --k) {
@@ -207,8 +210,8 @@ static void take_values(Cursor *cursor, int n_indices, int *values) {
     move_on(cursor, cursor->at + length + 2);
 }
 
-SEXP read_index_spec(SEXP path, SEXP bytes, SEXP at, SEXP line, SEXP heading, SEXP n_indices) {
-    Cursor cursor = cursor_at(path, bytes, asReal(at), asInteger(line));
+SEXP read_index_spec(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEXP n_indices) {
+    Cursor cursor = cursor_at(path, file, asReal(at), asInteger(line));
     const int n = asInteger(n_indices);
     take_heading(&cursor, CHAR(STRING_ELT(heading, 0)));
     take_labels(&cursor, n);
@@ -255,8 +258,8 @@ static void NORET fail_field(const Cursor *cursor, R_xlen_t n, const unsigned ch
 /* The numbers of a block whose heading and line ends are checked, starting at its first data
    line: one line per label (and kind, kinds changing fastest) and one field per year, as an
    array of `shape`, [label, year] or [label, kind, year]. */
-SEXP read_fields(SEXP path, SEXP bytes, SEXP at, SEXP line, SEXP shape, SEXP right_justified) {
-    Cursor cursor = cursor_at(path, bytes, asReal(at), asInteger(line));
+SEXP read_fields(SEXP path, SEXP file, SEXP at, SEXP line, SEXP shape, SEXP right_justified) {
+    Cursor cursor = cursor_at(path, file, asReal(at), asInteger(line));
     const int rank = LENGTH(shape);
     const R_xlen_t n_labels = INTEGER(shape)[0];
     const R_xlen_t n_kinds = rank == 3 ? INTEGER(shape)[1] : 1;

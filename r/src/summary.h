@@ -3,13 +3,13 @@
 
 #include <Rinternals.h>
 
-/* Entry points for .Call; path is the file's path as the caller gave it, for messages, and
-   bytes the whole file. */
-SEXP read_head(SEXP path, SEXP bytes);
-SEXP check_block(SEXP path, SEXP bytes, SEXP at, SEXP line, SEXP heading, SEXP n_lines,
+/* Entry points for .Call: `path` is the file's path as the caller gave it, for messages, and
+   `file` the pointer that open_summary gives. */
+SEXP read_head(SEXP path, SEXP file);
+SEXP check_block(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEXP n_lines,
                  SEXP n_years);
-SEXP read_index_spec(SEXP path, SEXP bytes, SEXP at, SEXP line, SEXP heading, SEXP n_indices);
-SEXP read_fields(SEXP path, SEXP bytes, SEXP at, SEXP line, SEXP shape, SEXP right_justified);
+SEXP read_index_spec(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEXP n_indices);
+SEXP read_fields(SEXP path, SEXP file, SEXP at, SEXP line, SEXP shape, SEXP right_justified);
 SEXP strtod_numbers(SEXP text);
 
 #endif

@@ -50,8 +50,8 @@ ReportReader::ReportReader(const AssessmentData& data, ReportFindings& findings,
       findings_(findings),
       missing_value_(missing == MissingValues::nan ? std::numeric_limits<double>::quiet_NaN()
                                                    : 0.0),
-      write_missing_(missing == MissingValues::nan),
-      catalogue_(catalogue) {}
+      catalogue_(catalogue),
+      write_missing_(missing == MissingValues::nan) {}
 
 bool ReportReader::open(const std::string& path) {
     at_end_ = false;

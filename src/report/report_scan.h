@@ -107,24 +107,24 @@ class ReportReader {
     const AssessmentData& data_;
     ReportFindings& findings_;
     double missing_value_;  // what a cell the report lacks is written as
-    bool write_missing_;    // false when it keeps the allocation's zero and is not written at all
+    std::span<const ReportSection> catalogue_;
 
     LineReader lines_;
     std::string_view line_;
-    bool at_end_ = false;  // a read has found the end of the file
-    std::span<const ReportSection> catalogue_;
     ReportSection section_;                 // the section being read
     std::span<const ReportSection> later_;  // the sections after it in the catalogue
-    bool in_section_ = false;          // its heading was found, so the lines it needs must be there
-    bool section_over_ = false;        // no further line belongs to it: not found, or ended early
-    std::int64_t early_end_line_ = 0;  // the line holding a later heading that ended it, if any
+    std::int64_t early_end_line_ = 0;     // the line holding a later heading that ended it, if any
     std::string_view early_end_heading_;  // that heading
-    bool label_finding_ = false;          // the section's rows are out of step: named once already
     std::vector<double> row_values_;      // one row's values on their way into a table
-    int row_value_count_ = 0;
     std::string_view row_rest_;
     std::vector<std::int64_t> block_rows_;
+    int row_value_count_ = 0;
     int block_row_count_ = 0;
+    bool write_missing_;   // false when it keeps the allocation's zero and is not written at all
+    bool at_end_ = false;  // a read has found the end of the file
+    bool in_section_ = false;     // its heading was found, so the lines it needs must be there
+    bool section_over_ = false;   // no further line belongs to it: not found, or ended early
+    bool label_finding_ = false;  // the section's rows are out of step: named once already
 };
 
 }  // namespace scantelk
