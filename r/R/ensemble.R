@@ -18,8 +18,9 @@ ensemble_quantities <- c("ssb", "recruitment", "f")
 #' @param x a data frame of \code{\link{scantelk_gather}} or
 #'   \code{\link{scantelk_compare}}; or the runs themselves, as a named list
 #'   of runs or paths (as \code{scantelk_compare} takes them), or as an unnamed
-#'   list or character vector of them, each named by its file name without the
-#'   extension (a run already read by its position).
+#'   list or character vector of them or a glob pattern, as
+#'   \code{\link{scantelk_gather}} takes it, each named by its file name
+#'   without the extension (a run already read by its position).
 #' @param probs the probabilities, each from 0 to 1.
 #' @param f_column which of the three average F columns is \code{f}: 1, 2 or 3.
 #' @return A data frame with one row per quantity, year and probability, the
@@ -75,6 +76,7 @@ ensemble_table <- function(x) {
     return(scantelk_compare(x))
   }
   if (inherits(x, "scantelk")) x <- list(x)
+  if (is.character(x)) x <- as.list(expand_paths(x))
   paths <- vapply(seq_along(x), function(k) {
     if (is.character(x[[k]])) x[[k]] else as.character(k)
   }, character(1))
