@@ -36,6 +36,10 @@ static void take_bytes(SummaryFile *file, const char *path) {
     if (descriptor < 0) fail_open(path, errno);
     struct stat status;
     if (fstat(descriptor, &status) != 0) fail_closing(descriptor, path);
+    if (S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+        fail_closing(descriptor, path);
+    }
     void *mapped = NULL; /* an empty file cannot be mapped */
     if (status.st_size > 0) {
         mapped = mmap(NULL, (size_t)status.st_size, PROT_READ, MAP_PRIVATE, descriptor, 0);
