@@ -11,7 +11,7 @@ import pandas as pd
 import pytest
 
 import scantelk
-from conftest import REPO, golden
+from conftest import REPO, golden, legends_clear_of_panels
 
 R_LIBRARY = os.environ.get("SCANTELK_R_LIBRARY")
 
@@ -96,8 +96,9 @@ def test_plot_retro_titles_each_panel_with_its_rho_and_names_the_runs(tmp_path):
     ssb = figure.axes[0]
     assert [axes.get_title().splitlines()[1] for axes in figure.axes] == [
         "Mohn's rho = -0.100", "Mohn's rho = 0.125", "Mohn's rho = 0.025"]
-    assert [text.get_text() for text in ssb.get_legend().get_texts()] == ["base", "peel1",
-                                                                          "peel2"]
+    assert [text.get_text() for text in figure.axes[-1].get_legend().get_texts()] == [
+        "base", "peel1", "peel2"]
+    assert legends_clear_of_panels(figure)
     # The base is black; each peel ends in a point at its last year.
     lines = {line.get_label(): line for line in ssb.get_lines()}
     assert lines["base"].get_color() == "#000000"

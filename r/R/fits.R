@@ -63,8 +63,8 @@ read_fits <- function(path) {
   bad <- which(!grepl(fits_line, lines))[1]
   if (!is.na(bad)) fits_fail(path, bad + 1L, fits_fault(lines[bad]))
   # A comma after each line keeps an empty last field, which strsplit() would drop.
-  fields <- matrix(unlist(strsplit(paste0(lines, ","), ",", fixed = TRUE)), ncol = 6,
-                   byrow = TRUE)
+  fields <- unlist(strsplit(sprintf("%s,", lines), ",", fixed = TRUE))
+  fields <- matrix(as.character(fields), ncol = 6, byrow = TRUE)
   fits <- data.frame(table = fields[, 1], fleet = as.integer(fields[, 2]),
                      year = as.integer(fields[, 3]), age = as.integer(fields[, 4]),
                      observed = as.numeric(fields[, 5]), predicted = as.numeric(fields[, 6]),

@@ -40,6 +40,9 @@ test_that("the fits beside a summary are read with their types", {
   expect_equal(fits$predicted[1:2], c(1498.2, 1260.1))
   expect_equal(unique(fits$table), c("catch", "discards", "catch_proportions",
                                      "discard_proportions"))
+  header_only <- tempfile(fileext = ".fits.csv")
+  writeLines("table,fleet,year,age,observed,predicted", header_only)
+  expect_equal(vapply(read_fits(header_only), typeof, ""), vapply(fits, typeof, ""))
 })
 
 test_that("no CSV gives no fits, and an older one is left out with a warning", {
@@ -127,4 +130,18 @@ test_that("plot_fits draws and returns its tables; discards only where a fleet h
   expect_false(scantelk:::has_discards(drawn$fits, 1))
   drawn$fits$observed[drawn$fits$table == "discards"] <- c(0, 3)
   expect_true(scantelk:::has_discards(drawn$fits, 1))
+})
+
+test_that("the example's fits hold every fleet, year and age, and the summary's catch", {
+  skip_if(Sys.getenv("SCANTELK_BINARY") == "", "SCANTELK_BINARY is not set")
+  folder <- tempfile("haddock")
+  dir.create(folder)
+  file.copy(repo_file("examples", c("haddock.dat", "haddock.rep")), folder)
+  expect_equal(system2(Sys.getenv("SCANTELK_BINARY"),
+                       shQuote(c("--fits", file.path(folder, "haddock.dat")))), 0)
+  run <- read_scantelk(file.path(folder, "haddock.tmp"))
+  expect_equal(as.vector(table(factor(run$fits$table, unique(run$fits$table)))),
+               c(80, 80, 800, 800))
+  expect_equal(run$fits$observed[1:40], unname(run$catch_weight["1", ]))
+  expect_true(all(composition_residuals(run)$n == 100))
 })

@@ -83,6 +83,12 @@ test_that("every bad summary of the shared table is refused with its own message
   expect_identical(messages, paste0(paths, where, ": ", cases$message))
 })
 
+test_that("a file that cannot be read is named with the system's reason", {
+  expect_error(read_scantelk(file.path(tempdir(), "missing.tmp")),
+               "cannot read .*missing.tmp: No such file or directory")
+  expect_error(read_scantelk(tempdir()), "cannot read .*: Is a directory")
+})
+
 # Every number of the summary in the order of the file: lines, then fields.
 numbers_in_file_order <- function(run) {
   blocks <- setdiff(names(scantelk:::headings), "index_spec")
