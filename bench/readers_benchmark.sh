@@ -20,7 +20,7 @@ rm -f "$base.fits.csv"  # the readers would read it beside the summary: time the
 # The R package as R CMD INSTALL builds it, in a library of the benchmark's own.
 r_library="$work/r-library"
 mkdir -p "$r_library"
-R CMD INSTALL --no-test-load --library="$r_library" "$root/r" >"$work/r-install.log" 2>&1 ||
+R CMD INSTALL --preclean --no-test-load --library="$r_library" "$root/r" >"$work/r-install.log" 2>&1 ||
   { echo "R CMD INSTALL failed: see $work/r-install.log" >&2; exit 1; }
 
 # Prints the median of its reads of a summary in seconds and the peak memory's rise in MB.

@@ -181,6 +181,12 @@ def composition_residuals(run: dict[str, Any], table: str = "catch_proportions")
     missing, n <= 0, or predicted is not strictly between 0 and 1. ``table`` is
     ``"catch_proportions"`` or ``"discard_proportions"``. Raises ValueError for a run
     without fits.
+
+    >>> from pathlib import Path
+    >>> import scantelk
+    >>> run = scantelk.read(Path(scantelk.__file__).parent / "data" / "tiny.tmp")
+    >>> scantelk.composition_residuals(run)["residual"].round(4).tolist()
+    [0.4052, -0.4052, -0.2015, 0.2015]
     """
     rows = _fits_of(run, table)
     sizes = run[SAMPLE_SIZES[table]].xs("input", level="kind")
@@ -203,6 +209,14 @@ def mean_age(run: dict[str, Any], table: str = "catch_proportions") -> pd.DataFr
     Columns fleet, year, observed and predicted; the sums run over the ages with both values
     present, and a year without any (or with proportions summing to 0) has NaN. Raises
     ValueError for a run without fits.
+
+    >>> from pathlib import Path
+    >>> import scantelk
+    >>> run = scantelk.read(Path(scantelk.__file__).parent / "data" / "tiny.tmp")
+    >>> scantelk.mean_age(run)
+       fleet  year  observed  predicted
+    0      1  2000      1.40       1.42
+    1      1  2001      1.45       1.44
     """
     rows = _fits_of(run, table)
     present = rows["observed"].notna() & rows["predicted"].notna()

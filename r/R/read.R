@@ -123,8 +123,8 @@ read_scantelk <- function(path) {
   structure(x, class = "scantelk")
 }
 
-# The sixteen blocks in the order of the file: heading, and whether the numbers are right
-# justified in their fields.
+# The sixteen blocks in the order of the file, by their names in a run, and their headings;
+# the blocks whose numbers are right-justified in their fields.
 headings <- c(
   natural_mortality = "Natural Mortality",
   maturity = "Maturity",

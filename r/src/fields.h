@@ -7,6 +7,6 @@ enum { FIELD_WIDTH = 16, NUMBER_LENGTH = 13 };
 
 /* Parses one field as the writer pads it: the number first and spaces after it, or (right
    justified) spaces, the number and one space. Returns 0 when the field is in no other form. */
-int parse_field(const unsigned char *field, int right_justified, double *value);
+int parse_field(const unsigned char* field, int right_justified, double* value);
 
 #endif

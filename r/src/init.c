@@ -17,18 +17,17 @@ SEXP strtod_numbers(SEXP text) {
     return values;
 }
 
-static const R_CallMethodDef call_methods[] = {
-    {"open_summary", (DL_FUNC)&open_summary, 1},
-    {"close_summary", (DL_FUNC)&close_summary, 1},
-    {"summary_size", (DL_FUNC)&summary_size, 1},
-    {"read_head", (DL_FUNC)&read_head, 2},
-    {"check_block", (DL_FUNC)&check_block, 7},
-    {"read_index_spec", (DL_FUNC)&read_index_spec, 6},
-    {"read_fields", (DL_FUNC)&read_fields, 6},
-    {"strtod_numbers", (DL_FUNC)&strtod_numbers, 1},
-    {NULL, NULL, 0}};
+static const R_CallMethodDef call_methods[] = {{"open_summary", (DL_FUNC)&open_summary, 1},
+                                               {"close_summary", (DL_FUNC)&close_summary, 1},
+                                               {"summary_size", (DL_FUNC)&summary_size, 1},
+                                               {"read_head", (DL_FUNC)&read_head, 2},
+                                               {"check_block", (DL_FUNC)&check_block, 7},
+                                               {"read_index_spec", (DL_FUNC)&read_index_spec, 6},
+                                               {"read_fields", (DL_FUNC)&read_fields, 6},
+                                               {"strtod_numbers", (DL_FUNC)&strtod_numbers, 1},
+                                               {NULL, NULL, 0}};
 
-void R_init_scantelk(DllInfo *dll) {
+void R_init_scantelk(DllInfo* dll) {
     R_registerRoutines(dll, NULL, call_methods, NULL, NULL);
     R_useDynamicSymbols(dll, FALSE);
     R_forceSymbols(dll, TRUE);

@@ -16,21 +16,21 @@
 #include "summary_file.h"
 
 typedef struct {
-    const char *path;
-    const unsigned char *bytes;
+    const char* path;
+    const unsigned char* bytes;
     R_xlen_t size;
     R_xlen_t at; /* the next line's first byte */
     int line;    /* the next line's number, from 1 */
 } Cursor;
 
 static Cursor cursor_at(SEXP path, SEXP file, double at, int line) {
-    const SummaryFile *summary = summary_file(file);
+    const SummaryFile* summary = summary_file(file);
     Cursor cursor = {translateChar(STRING_ELT(path, 0)), summary_bytes(summary),
                      (R_xlen_t)summary->size, (R_xlen_t)at, line};
     return cursor;
 }
 
-static void NORET fail(const Cursor *cursor, int line, const char *format, ...) {
+static void NORET fail(const Cursor* cursor, int line, const char* format, ...) {
     char message[512];
     va_list arguments;
     va_start(arguments, format);
@@ -39,26 +39,26 @@ static void NORET fail(const Cursor *cursor, int line, const char *format, ...) 
     errorcall(R_NilValue, "%s line %d: %s", cursor->path, line, message);
 }
 
-static void move_on(Cursor *cursor, R_xlen_t at) {
+static void move_on(Cursor* cursor, R_xlen_t at) {
     cursor->at = at;
     ++cursor->line;
 }
 
-static int ends_line(const Cursor *cursor, R_xlen_t at) {
+static int ends_line(const Cursor* cursor, R_xlen_t at) {
     return at >= 0 && at + 1 < cursor->size && cursor->bytes[at] == '\r' &&
            cursor->bytes[at + 1] == '\n';
 }
 
 /* The length of the next line up to its LF, which must follow a CR; -1 when it does not. */
-static R_xlen_t text_line_length(const Cursor *cursor) {
+static R_xlen_t text_line_length(const Cursor* cursor) {
     if (cursor->at >= cursor->size) return -1;
-    const unsigned char *start = cursor->bytes + cursor->at;
-    const unsigned char *end = memchr(start, '\n', (size_t)(cursor->size - cursor->at));
+    const unsigned char* start = cursor->bytes + cursor->at;
+    const unsigned char* end = memchr(start, '\n', (size_t)(cursor->size - cursor->at));
     if (end == NULL || end == start || end[-1] != '\r') return -1;
     return end - 1 - start;
 }
 
-static SEXP named_list(int n, const char *const *names, const SEXP *elements) {
+static SEXP named_list(int n, const char* const* names, const SEXP* elements) {
     SEXP list = PROTECT(allocVector(VECSXP, n));
     SEXP list_names = PROTECT(allocVector(STRSXP, n));
     for (int k = 0; k < n; ++k) {
@@ -77,7 +77,7 @@ static const char dimensions_wanted[] =
     "expected five integers in the writer's form: years, first year, ages, fleets, indices";
 
 /* Any bytes before the CR LF that ends the first line; a CR of its own stays. */
-static SEXP take_title(Cursor *cursor) {
+static SEXP take_title(Cursor* cursor) {
     const R_xlen_t length = text_line_length(cursor);
     if (length < 0) fail(cursor, cursor->line, line_end_wanted);
     SEXP title = allocVector(RAWSXP, length);
@@ -88,7 +88,7 @@ static SEXP take_title(Cursor *cursor) {
 
 /* A 16-bit integer as "%d" writes it: an optional '-', then no leading zero, never -0.
    Returns the bytes taken, 0 when there is no such integer at `text`. */
-static int take_integer(const unsigned char *text, R_xlen_t room, long *value) {
+static int take_integer(const unsigned char* text, R_xlen_t room, long* value) {
     const int negative = room > 0 && text[0] == '-';
     int digits = 0;
     long magnitude = 0;
@@ -104,11 +104,11 @@ static int take_integer(const unsigned char *text, R_xlen_t room, long *value) {
 }
 
 /* Five integers, two spaces between them; only the first year may be negative. */
-static SEXP take_dimensions(Cursor *cursor) {
+static SEXP take_dimensions(Cursor* cursor) {
     const R_xlen_t length = text_line_length(cursor);
     if (length < 0) fail(cursor, cursor->line, line_end_wanted);
     SEXP dims = PROTECT(allocVector(INTSXP, 5));
-    const unsigned char *text = cursor->bytes + cursor->at;
+    const unsigned char* text = cursor->bytes + cursor->at;
     R_xlen_t at = 0;
     for (int d = 0; d < 5; ++d) {
         if (d > 0) {
@@ -130,7 +130,7 @@ static SEXP take_dimensions(Cursor *cursor) {
 
 SEXP read_head(SEXP path, SEXP file) {
     Cursor cursor = cursor_at(path, file, 0, 1);
-    static const char *const names[] = {"title", "dims", "end"};
+    static const char* const names[] = {"title", "dims", "end"};
     SEXP title = PROTECT(take_title(&cursor));
     SEXP dims = PROTECT(take_dimensions(&cursor));
     SEXP end = PROTECT(ScalarReal((double)cursor.at));
@@ -142,7 +142,7 @@ SEXP read_head(SEXP path, SEXP file) {
 
 /* --- Headings and the line ends of a block --- */
 
-static void take_heading(Cursor *cursor, const char *heading) {
+static void take_heading(Cursor* cursor, const char* heading) {
     const R_xlen_t length = (R_xlen_t)strlen(heading);
     if (length > cursor->size - cursor->at ||
         memcmp(cursor->bytes + cursor->at, heading, (size_t)length) != 0 ||
@@ -158,8 +158,7 @@ SEXP check_block(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEXP n_
     const R_xlen_t width = FIELD_WIDTH * (R_xlen_t)asInteger(n_years);
     for (int k = asInteger(n_lines); k > 0; --k) {
         if (!ends_line(&cursor, cursor.at + width))
-            fail(&cursor, cursor.line, "expected %ld bytes, 16 per year, then CR LF",
-                 (long)width);
+            fail(&cursor, cursor.line, "expected %ld bytes, 16 per year, then CR LF", (long)width);
         move_on(&cursor, cursor.at + width + 2);
     }
     return R_NilValue;
@@ -170,8 +169,8 @@ SEXP check_block(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEXP n_
 enum { SPEC_VALUES = 7 };
 
 /* "INDEX-01  INDEX-02  ...": each index's number zero-filled to two digits, two spaces. */
-static void take_labels(Cursor *cursor, int n_indices) {
-    const char *message = "expected %d index label%s in the writer's form";
+static void take_labels(Cursor* cursor, int n_indices) {
+    const char* message = "expected %d index label%s in the writer's form";
     const R_xlen_t length = text_line_length(cursor);
     R_xlen_t at = 0;
     for (int i = 1; i <= n_indices && length >= 0; ++i) {
@@ -188,10 +187,10 @@ static void take_labels(Cursor *cursor, int n_indices) {
 
 /* "%2d" and eight spaces per index: one digit after a space, or an integer of two bytes and
    more; into `values`, one per index. */
-static void take_values(Cursor *cursor, int n_indices, int *values) {
-    const char *message = "expected %d index value%s in the writer's form";
+static void take_values(Cursor* cursor, int n_indices, int* values) {
+    const char* message = "expected %d index value%s in the writer's form";
     const R_xlen_t length = text_line_length(cursor);
-    const unsigned char *text = cursor->bytes + cursor->at;
+    const unsigned char* text = cursor->bytes + cursor->at;
     R_xlen_t at = 0;
     int taken_values = 0;
     for (; taken_values < n_indices && length >= 0; ++taken_values) {
@@ -218,7 +217,7 @@ SEXP read_index_spec(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEX
     SEXP values = PROTECT(allocMatrix(INTSXP, n, SPEC_VALUES));
     for (int k = 0; k < SPEC_VALUES; ++k)
         take_values(&cursor, n, INTEGER(values) + (R_xlen_t)n * k);
-    static const char *const names[] = {"values", "end"};
+    static const char* const names[] = {"values", "end"};
     SEXP end = PROTECT(ScalarReal((double)cursor.at));
     const SEXP elements[] = {values, end};
     SEXP spec = named_list(2, names, elements);
@@ -230,7 +229,7 @@ SEXP read_index_spec(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEX
 
 /* The field without its spaces at both ends; a byte that does not print, '"' and '\' as
    \xhh. */
-static void quote_field(const unsigned char *field, char *out) {
+static void quote_field(const unsigned char* field, char* out) {
     int first = 0, last = FIELD_WIDTH;
     while (first < last && field[first] == ' ')
         ++first;
@@ -246,7 +245,7 @@ static void quote_field(const unsigned char *field, char *out) {
     *out = '\0';
 }
 
-static void NORET fail_field(const Cursor *cursor, R_xlen_t n, const unsigned char *field,
+static void NORET fail_field(const Cursor* cursor, R_xlen_t n, const unsigned char* field,
                              int right_justified) {
     char quoted[4 * FIELD_WIDTH + 1];
     quote_field(field, quoted);
@@ -269,8 +268,8 @@ SEXP read_fields(SEXP path, SEXP file, SEXP at, SEXP line, SEXP shape, SEXP righ
     for (R_xlen_t label = 0; label < n_labels; ++label) {
         for (R_xlen_t kind = 0; kind < n_kinds; ++kind) {
             /* Line `kind` of label `label` holds the array's row label + n_labels * kind. */
-            double *out = REAL(values) + label + n_labels * kind;
-            const unsigned char *field = cursor.bytes + cursor.at;
+            double* out = REAL(values) + label + n_labels * kind;
+            const unsigned char* field = cursor.bytes + cursor.at;
             for (R_xlen_t year = 0; year < n_years; ++year, field += FIELD_WIDTH) {
                 if (!parse_field(field, right, out + year * n_labels * n_kinds))
                     fail_field(&cursor, year, field, right);

@@ -20,23 +20,27 @@
 
 static const unsigned char no_bytes[1] = {0};
 
-static void NORET fail_open(const char *path, int error) {
+static void NORET fail_open(const char* path, int error) {
     errorcall(R_NilValue, "cannot read %s: %s", path, strerror(error));
 }
 
 #ifndef _WIN32
-static void NORET fail_closing(int descriptor, const char *path) {
+static void NORET fail_closing(int descriptor, const char* path) {
     const int error = errno;
     close(descriptor);
     fail_open(path, error);
 }
 
-static void take_bytes(SummaryFile *file, const char *path) {
+static void take_bytes(SummaryFile* file, const char* path) {
     const int descriptor = open(path, O_RDONLY);
     if (descriptor < 0) fail_open(path, errno);
     struct stat status;
     if (fstat(descriptor, &status) != 0) fail_closing(descriptor, path);
-    void *mapped = NULL; /* an empty file cannot be mapped */
+    if (S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+        fail_closing(descriptor, path);
+    }
+    void* mapped = NULL; /* an empty file cannot be mapped */
     if (status.st_size > 0) {
         mapped = mmap(NULL, (size_t)status.st_size, PROT_READ, MAP_PRIVATE, descriptor, 0);
         if (mapped == MAP_FAILED) fail_closing(descriptor, path);
@@ -46,12 +50,12 @@ static void take_bytes(SummaryFile *file, const char *path) {
     file->bytes = mapped;
 }
 
-static void release_bytes(SummaryFile *file) {
+static void release_bytes(SummaryFile* file) {
     if (file->bytes != NULL) munmap(file->bytes, file->size);
 }
 #else
-static void take_bytes(SummaryFile *file, const char *path) {
-    FILE *stream = fopen(path, "rb");
+static void take_bytes(SummaryFile* file, const char* path) {
+    FILE* stream = fopen(path, "rb");
     if (stream == NULL) fail_open(path, errno);
     long size = -1;
     if (fseek(stream, 0, SEEK_END) == 0) size = ftell(stream);
@@ -66,11 +70,13 @@ static void take_bytes(SummaryFile *file, const char *path) {
     if (!read) fail_open(path, errno);
 }
 
-static void release_bytes(SummaryFile *file) { free(file->bytes); }
+static void release_bytes(SummaryFile* file) {
+    free(file->bytes);
+}
 #endif
 
 static void release(SEXP pointer) {
-    SummaryFile *file = R_ExternalPtrAddr(pointer);
+    SummaryFile* file = R_ExternalPtrAddr(pointer);
     if (file == NULL) return;
     release_bytes(file);
     free(file);
@@ -78,8 +84,8 @@ static void release(SEXP pointer) {
 }
 
 SEXP open_summary(SEXP path) {
-    const char *name = R_ExpandFileName(translateChar(STRING_ELT(path, 0)));
-    SummaryFile *file = calloc(1, sizeof *file);
+    const char* name = R_ExpandFileName(translateChar(STRING_ELT(path, 0)));
+    SummaryFile* file = calloc(1, sizeof *file);
     if (file == NULL) errorcall(R_NilValue, "cannot read %s: out of memory", name);
     /* Owned by the pointer first, so that a failure below leaks nothing. */
     SEXP pointer = PROTECT(R_MakeExternalPtr(file, R_NilValue, R_NilValue));
@@ -98,12 +104,12 @@ SEXP summary_size(SEXP pointer) {
     return ScalarReal((double)summary_file(pointer)->size);
 }
 
-const SummaryFile *summary_file(SEXP pointer) {
-    const SummaryFile *file = R_ExternalPtrAddr(pointer);
+const SummaryFile* summary_file(SEXP pointer) {
+    const SummaryFile* file = R_ExternalPtrAddr(pointer);
     if (file == NULL) errorcall(R_NilValue, "the summary file is closed");
     return file;
 }
 
-const unsigned char *summary_bytes(const SummaryFile *file) {
+const unsigned char* summary_bytes(const SummaryFile* file) {
     return file->bytes != NULL ? file->bytes : no_bytes;
 }

@@ -6,7 +6,7 @@
 #include <Rinternals.h>
 
 typedef struct {
-    unsigned char *bytes; /* NULL for an empty file */
+    unsigned char* bytes; /* NULL for an empty file */
     size_t size;
 } SummaryFile;
 
@@ -17,7 +17,7 @@ SEXP close_summary(SEXP pointer);
 SEXP summary_size(SEXP pointer);
 
 /* The open file behind a pointer (an error once it is closed), and its bytes, never NULL. */
-const SummaryFile *summary_file(SEXP pointer);
-const unsigned char *summary_bytes(const SummaryFile *file);
+const SummaryFile* summary_file(SEXP pointer);
+const unsigned char* summary_bytes(const SummaryFile* file);
 
 #endif

@@ -75,8 +75,15 @@ RunResult run_scantelk(const std::string& input_path, AssessmentData& data,
         }
     }
     result.error = write_summary_file(summary_path, data);
-    if (!result.error && options.fits && !fits.commit())
+    if (result.error || !options.fits) return result;
+    if (!fits.commit()) {
         result.error = StageError{"Unable to Write Output File: " + fits_path, -1};
+        return result;
+    }
+    // Its last bytes may have been written before the summary's: the readers take a fits file
+    // older than its summary for one that a later plain run left behind.
+    std::error_code ignored;
+    fs::last_write_time(fits_path, fs::file_time_type::clock::now(), ignored);
     return result;
 }
 
