@@ -148,6 +148,34 @@ bool summary_has_shape(const std::string& path, const std::vector<LineRun>& shap
     return fits && length == 0;
 }
 
+// True when every line of the fits file ends with a line feed and holds six fields; false, with a
+// message, otherwise or when there is no fits file.
+bool fits_have_six_fields(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    static char block[1 << 16];
+    long commas = 0, line_number = 1;
+    bool fits = true;
+    std::size_t got = 0;
+    char last = '\n';
+    while (fits && (got = std::fread(block, 1, sizeof block, file)) > 0) {
+        for (std::size_t k = 0; k < got && fits; ++k) {
+            last = block[k];
+            if (block[k] == ',') ++commas;
+            if (block[k] != '\n') continue;
+            fits = commas == 5;
+            if (!fits) {
+                std::fprintf(stderr, "scantelk_fuzz: fits line %ld holds %ld fields\n", line_number,
+                             commas + 1);
+            }
+            commas = 0;
+            ++line_number;
+        }
+    }
+    std::fclose(file);
+    return fits && last == '\n';
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
@@ -161,14 +189,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         std::remove((base + ".rep").c_str());
     }
     std::remove((base + ".tmp").c_str());
+    std::remove((base + ".fits.csv").c_str());
 
     // A failed stage comes back as an error; nothing may end the process. The findings are
-    // collected as --warn collects them, so that their code is fuzzed too, and inputs of odd
-    // length write what the report lacked as NaN, as --nan does.
+    // collected as --warn collects them, so that their code is fuzzed too; inputs of odd
+    // length write what the report lacked as NaN, as --nan does, and every other pair of
+    // lengths writes the fits file.
     scantelk::AssessmentData data;
     const scantelk::RunOptions options{
         scantelk::ReportCheck::warn,
-        size % 2 == 1 ? scantelk::MissingValues::nan : scantelk::MissingValues::zero};
+        size % 2 == 1 ? scantelk::MissingValues::nan : scantelk::MissingValues::zero,
+        size % 4 >= 2};
     const scantelk::StageResult error = scantelk::run_scantelk(base + ".dat", data, options).error;
 
     // A failed write (exit status -1) stops part-way through the summary by its nature; any other
@@ -176,15 +207,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // give.
     if (error && error->exit_status != 1) return 0;
     const std::string summary = base + ".tmp";
+    const std::string fits = base + ".fits.csv";
     if (error) {
-        if (std::FILE* left = std::fopen(summary.c_str(), "rb")) {
-            std::fclose(left);
-            std::fprintf(stderr, "scantelk_fuzz: %s: a summary was written\n",
-                         error->message.c_str());
-            std::abort();
+        for (const std::string& path : {summary, fits}) {
+            if (std::FILE* left = std::fopen(path.c_str(), "rb")) {
+                std::fclose(left);
+                std::fprintf(stderr, "scantelk_fuzz: %s: %s was written\n", error->message.c_str(),
+                             path.c_str());
+                std::abort();
+            }
         }
         return 0;
     }
     if (!summary_has_shape(summary, expected_summary_shape(data))) std::abort();
+    if (options.fits && !fits_have_six_fields(fits)) std::abort();
     return 0;
 }

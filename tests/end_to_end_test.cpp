@@ -69,7 +69,7 @@ TEST_F(EndToEndTest, HelpAndVersionAnswerOnStandardOutput) {
         EXPECT_EQ(result.exit_status, 0);
         EXPECT_EQ(result.error_output, "");
         EXPECT_EQ(read_file(help).rfind(
-                      "usage: scantelk [--warn | --strict] [--nan] [--] filename...\n", 0),
+                      "usage: scantelk [--warn | --strict] [--nan] [--fits] [--] filename...\n", 0),
                   0u)
             << option;
     }
@@ -257,6 +257,7 @@ TEST_F(EditedReportTest, NonNumbersInEitherFileReachTheSummaryAsSuch) {
 
 // Each new finding line for line, and whether it fails a strict run.
 TEST_F(EditedReportTest, WarnNamesMislabelledRowsNonNumbersAndSurveyYearsWithoutARow) {
+    const std::string kLongLabelRow = " " + std::string(100, 'y') + "  0  0";
     const struct {
         std::vector<Edit> edits;
         std::string findings;
@@ -276,6 +277,31 @@ TEST_F(EditedReportTest, WarnNamesMislabelledRowsNonNumbersAndSurveyYearsWithout
          "run.rep:63: warning: row is labelled +2001x where year 2000 was expected\n"
          "run.rep:63: warning: row has 2 of 4 values; the missing ones are zeros\n"
          "run.rep:63: warning: value \"inf\" is not a number\n",
+         true},
+        // Report text is quoted shortened, and without the control bytes it held.
+        {{{5, " \x1b[31m2000  100  87.4"}, {11, kLongLabelRow.c_str()}},
+         "run.rep:5: warning: row is labelled \\x1b[31m2000 where year 2000 was expected\n"
+         "run.rep:11: warning: row is labelled " +
+             std::string(40, 'y') + "... where year 2000 was expected\n",
+         true},
+        {{{29, "2000 1 1 1\n 2000  3.5   3.62  -0.15"}},
+         "run.rep:30: warning: year 2000 appears again for index 1; this row replaces the one on "
+         "line 29\n",
+         false},
+        // A block one line short, and one missing, before the next section's heading.
+        {{{41, nullptr}, {42, nullptr}},
+         "run.rep:41: warning: section \"Average F\" (average F) ends early at the heading "
+         "\"Population Numbers\"\n",
+         true},
+        {{{27, nullptr}, {28, nullptr}, {29, nullptr}, {30, nullptr}, {31, nullptr}},
+         "run.rep:27: warning: section \"Index data\" (index fits) ends early at the heading "
+         "\"Input and Estimated effective sample sizes\"\n"
+         "run.rep: warning: index 1 has no row for 2000-2001 in section \"Index data\" (index "
+         "fits)\n",
+         true},
+        {{{52, nullptr}, {53, nullptr}},
+         "run.rep:52: warning: section \"Proportions of catch\" (catch proportions) ends early at "
+         "the heading \"Proportions of Discards\"\n",
          true},
     };
     for (const auto& c : cases) {
@@ -307,6 +333,12 @@ TEST_F(EditedReportTest, NanWritesExactlyTheCellsTheReportLacked) {
         {{{61, "Spawning stock lost"}},
          1000,
          {{52, 0}, {52, 1}, {54, 0}, {54, 1}, {55, 0}, {55, 1}}},
+        // Blocks cut short by the next heading: that section is read whole.
+        {{{41, nullptr}, {42, nullptr}}, 1000, {{45, 1}, {46, 1}, {47, 1}}},
+        {{{27, nullptr}, {28, nullptr}, {29, nullptr}, {30, nullptr}, {31, nullptr}},
+         1000,
+         {{38, 0}, {38, 1}, {39, 0}, {39, 1}, {40, 0}, {40, 1}}},
+        {{{52, nullptr}, {53, nullptr}}, 1000, {}},
     };
     for (const auto& c : cases) {
         edit_report(c.edits, c.kept_lines);
@@ -327,6 +359,40 @@ TEST_F(EditedReportTest, NanWritesExactlyTheCellsTheReportLacked) {
         EXPECT_EQ(changed, c.nan_cells) << c.kept_lines;
         if (c.nan_cells.empty()) {
             EXPECT_EQ(read_file(dir_.file("run.tmp")), plain_summary);
+        }
+    }
+}
+
+// Each section removed in turn, from its heading to the next one: with --nan, exactly the cells of
+// that section are NaN, and every other section is read as in the complete report.
+TEST_F(EditedReportTest, AMissingSectionCostsOnlyItsOwnCells) {
+    const struct {
+        int heading_line;
+        int last_line;
+        std::vector<int> summary_lines;
+    } sections[] = {
+        {4, 9, {23, 24}},       {10, 15, {26, 27}}, {16, 20, {19}},         {21, 25, {21}},
+        {26, 31, {38, 39, 40}}, {32, 36, {42, 43}}, {37, 42, {45, 46, 47}}, {43, 46, {49, 50}},
+        {47, 53, {}},           {54, 60, {}},       {61, 64, {52, 54, 55}},
+    };
+    ASSERT_EQ(run_program(dir_.path(), {"run.dat"}).exit_status, 0);
+    const auto complete = summary_fields();
+    for (const auto& section : sections) {
+        std::vector<Edit> edits;
+        for (int line = section.heading_line; line <= section.last_line; ++line)
+            edits.emplace_back(line, nullptr);
+        edit_report(edits);
+        ASSERT_EQ(run_program(dir_.path(), {"--nan", "run.dat"}).exit_status, 0);
+        const auto damaged = summary_fields();
+        ASSERT_EQ(damaged.size(), complete.size());
+        for (std::size_t l = 0; l < complete.size(); ++l) {
+            const bool lost =
+                std::count(section.summary_lines.begin(), section.summary_lines.end(), l + 1) > 0;
+            for (std::size_t f = 0; f < complete[l].size(); ++f) {
+                EXPECT_EQ(damaged[l][f], lost ? "NaN" : complete[l][f])
+                    << "without the section at line " << section.heading_line << ", summary line "
+                    << l + 1;
+            }
         }
     }
 }
@@ -431,6 +497,98 @@ TEST_F(EndToEndTest, AnUnwritableSummaryIsReported) {
     result = run_program(dir_.path(), {"run.dat"});
     EXPECT_NE(result.exit_status, 0);
     EXPECT_EQ(result.error_output, "Unable to Write Output File: run.tmp\n");
+}
+
+}  // namespace
+}  // namespace scantelk
+
+namespace scantelk {
+namespace {
+
+// The fits file of the worked example, whole, and of the realistic one by its ends and length;
+// the summary is the same with and without it.
+TEST_F(EndToEndTest, FitsWritesEveryCatchAndCompositionFitBesideTheSameSummary) {
+    copy_run("examples/tiny", "run");
+    ASSERT_EQ(run_program(dir_.path(), {"--fits", "run.dat"}).exit_status, 0);
+    EXPECT_EQ(read_file(dir_.file("run.tmp")), read_file(source_path("tests/golden/tiny.tmp")));
+    EXPECT_EQ(read_file(dir_.file("run.fits.csv")),
+              "table,fleet,year,age,observed,predicted\n"
+              "catch,1,2000,,1500,1498.2\ncatch,1,2001,,1250.5,1260.1\n"
+              "discards,1,2000,,0,0\ndiscards,1,2001,,0,0\n"
+              "catch_proportions,1,2000,1,0.6,0.58\ncatch_proportions,1,2000,2,0.4,0.42\n"
+              "catch_proportions,1,2001,1,0.55,0.56\ncatch_proportions,1,2001,2,0.45,0.44\n"
+              "discard_proportions,1,2000,1,0,0\ndiscard_proportions,1,2000,2,0,0\n"
+              "discard_proportions,1,2001,1,0,0\ndiscard_proportions,1,2001,2,0,0\n");
+
+    copy_run("examples/haddock", "haddock");
+    ASSERT_EQ(run_program(dir_.path(), {"haddock.dat", "--fits"}).exit_status, 0);
+    EXPECT_EQ(read_file(dir_.file("haddock.tmp")),
+              read_file(source_path("tests/golden/haddock.tmp")));
+    const std::string fits = read_file(dir_.file("haddock.fits.csv"));
+    // 2 fleets and 40 years of catch and of discards, and of proportions at 10 ages.
+    EXPECT_EQ(std::count(fits.begin(), fits.end(), '\n'), 1 + 2 * 2 * 40 + 2 * 2 * 40 * 10);
+    EXPECT_EQ(fits.substr(fits.rfind('\n', fits.size() - 2) + 1),
+              "discard_proportions,2,2021,10,0,0\n");
+}
+
+// What the report lacked is an empty field of the fits file, whatever --nan says, and short
+// proportions rows are named; the predicted total is read without findings of its own.
+TEST_F(EditedReportTest, FitsLeaveWhatTheReportLackedEmpty) {
+    const struct {
+        std::vector<Edit> edits;
+        int kept_lines;
+        std::vector<std::string> fits_lines;  // lines expected among the file's
+        std::string findings;
+    } cases[] = {
+        {{{18, " 2000  1500"}}, 1000, {"catch,1,2000,,1500,"}, ""},
+        {{{49, " 2000 obs = 0.6"}, {50, " 2000 pred 0.58 0.42"}},
+         1000,
+         {"catch_proportions,1,2000,1,0.6,", "catch_proportions,1,2000,2,,"},
+         "run.rep:49: warning: row has 1 of 2 values; the missing ones are empty\n"
+         "run.rep:50: warning: row has 0 of 2 values; the missing ones are empty\n"},
+        {{{54, nullptr}, {55, nullptr}},
+         1000,
+         {"discard_proportions,1,2000,1,,", "discard_proportions,1,2001,2,,"},
+         "run.rep: warning: section \"Proportions of Discards\" (discard proportions) not found "
+         "after line 52\n"},
+        {{},
+         51,
+         {"catch_proportions,1,2001,1,0.55,", "discard_proportions,1,2001,2,,"},
+         "run.rep: warning: file ends at line 51 inside section \"Proportions of catch\" (catch "
+         "proportions)\n"},
+    };
+    for (const auto& c : cases) {
+        edit_report(c.edits, c.kept_lines);
+        for (const char* missing : {"--warn", "--nan"}) {
+            const auto result = run_program(dir_.path(), {"--fits", "--warn", missing, "run.dat"});
+            EXPECT_EQ(result.exit_status, 0);
+            EXPECT_EQ(result.error_output.substr(0, c.findings.size()), c.findings);
+            std::string fits = read_file(dir_.file("run.fits.csv"));
+            fits.insert(0, 1, '\n');
+            for (const std::string& line : c.fits_lines) {
+                std::string whole_line(1, '\n');
+                whole_line.append(line).append(1, '\n');
+                EXPECT_NE(fits.find(whole_line), std::string::npos) << line;
+            }
+        }
+    }
+}
+
+// Like the summary, the fits file is written only when the summary is, never over an input.
+TEST_F(EditedReportTest, FitsAreWrittenOnlyWithTheSummary) {
+    testing::write_file(dir_.file("run.fits.csv"), "older fits\n");
+    edit_report({{49, " 2000 obs = 0.6"}});
+    auto result = run_program(dir_.path(), {"--fits", "--strict", "run.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(read_file(dir_.file("run.fits.csv")), "older fits\n");
+    EXPECT_FALSE(file_exists(dir_.file("run.tmp")));
+
+    fs::remove(dir_.file("run.fits.csv"));
+    fs::create_symlink("run.rep", dir_.file("run.fits.csv"));
+    result = run_program(dir_.path(), {"--fits", "run.dat"});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.error_output, "Fits File Would Replace an Input File: run.fits.csv\n");
+    EXPECT_FALSE(file_exists(dir_.file("run.tmp")));
 }
 
 }  // namespace

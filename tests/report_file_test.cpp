@@ -86,15 +86,13 @@ class ReportFileTest : public ::testing::Test {
 
 TEST_F(ReportFileTest, SampleSizeSectionsSkipTwoLinesAfterEveryFleet) {
     read({"Input and Estimated effective sample sizes", "y0 1 2", "y1 3 4", "y2 5 6", "skip 9 9",
-          "skip 9 9", "y0 7 8", "y1 9 10", "y2 11 12", "skip 9 9",
-          "Input and Estimated effective Discard sample sizes",
+          "skip 9 9", "y0 7 8", "y1 9 10", "y2 11 12", "skip 9 9", "skip 9 9",
           "Input and Estimated effective Discard sample sizes", "2000 -1 -2"});
     EXPECT_EQ(data_.catch_ess.at(0, 0), 1.0);
     EXPECT_EQ(data_.catch_ess.at(2, 1), 6.0);
     EXPECT_EQ(data_.catch_ess.at(0, 2), 7.0);
     EXPECT_EQ(data_.catch_ess.at(2, 3), 12.0);
-    EXPECT_EQ(data_.discard_ess.at(0, 0), -1.0)
-        << "a heading inside consumed lines is not looked at";
+    EXPECT_EQ(data_.discard_ess.at(0, 0), -1.0);
     EXPECT_EQ(data_.discard_ess.at(0, 1), -2.0);
 }
 
@@ -142,14 +140,13 @@ TEST_F(ReportFileTest, NoUsedIndexReadsNothingAfterTheIndexHeadings) {
 
 TEST_F(ReportFileTest, ReadsPopulationProportionsAndStockRecruitment) {
     dimension(2, 3, 1, {});
-    read(sections_before(8) +
-         Lines{"Population Numbers", "1.5e6 2.0e5 1.0e4 9", "1 2 3", "Proportions of catch",
-               "Fleet 1", "2000 obs = 0.1 0.2 0.7", "2000 pred=0.1 0.2 0.7",
-               "2001 obs =  0.1\t0.2 0.7", "Proportions of Discards: a row without an equals sign",
-               "Proportions of Discards", "Fleet 1", "a", "b", "c",
-               "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1) inside the section",
-               "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)", "Year SSB Obs Pred",
-               "1990 5000 1200 1100", "1991 6000"});
+    read(sections_before(8) + Lines{"Population Numbers", "1.5e6 2.0e5 1.0e4 9", "1 2 3",
+                                    "Proportions of catch", "Fleet 1", "2000 obs = 0.1 0.2 0.7",
+                                    "2000 pred=0.1 0.2 0.7", "2001 obs =  0.1\t0.2 0.7",
+                                    "2001 a row without an equals sign", "Proportions of Discards",
+                                    "Fleet 1", "a", "b", "c", "d",
+                                    "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)",
+                                    "Year SSB Obs Pred", "1990 5000 1200 1100", "1991 6000"});
     EXPECT_EQ(data_.stock_numbers.at(0, 0), 1.5e6);
     EXPECT_EQ(data_.stock_numbers.at(0, 2), 1.0e4);
     EXPECT_EQ(data_.stock_numbers.at(1, 1), 2.0);
@@ -160,13 +157,12 @@ TEST_F(ReportFileTest, ReadsPopulationProportionsAndStockRecruitment) {
     EXPECT_EQ(data_.obs_recruits[1], 0.0);
 }
 
-TEST_F(ReportFileTest, ASectionBeforeItsPredecessorIsNeverFound) {
+TEST_F(ReportFileTest, ASearchStopsAtTheNextSectionsHeading) {
     dimension(1, 1, 1, {});
     read(sections_before(7) + Lines{"Population Numbers", "5", "Average F", "a", "b", "2000 1 2 3",
-                                    "Population Numbers", "Proportions of catch"});
-    EXPECT_EQ(data_.avg_f.at(0, 1), 2.0);
-    EXPECT_EQ(data_.stock_numbers.at(0, 0), 0.0)
-        << "\"Population Numbers\" was searched after \"Average F\" and swallowed what followed";
+                                    "Proportions of catch"});
+    EXPECT_EQ(data_.avg_f.at(0, 1), 0.0) << "\"Average F\", standing after its successor";
+    EXPECT_EQ(data_.stock_numbers.at(0, 0), 5.0);
 }
 
 TEST_F(ReportFileTest, AFileEndingInsideASectionLeavesTheRowsItLacksAsAllocated) {

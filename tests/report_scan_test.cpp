@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "test_support.h"
@@ -36,7 +37,7 @@ TEST_F(ReportScanTest, FindsHeadingsAsExactSubstrings) {
     reader_.find_section({"Average F", "test"});
     EXPECT_EQ(next_line(), "x");
     reader_.find_section({"after", "test"});
-    EXPECT_TRUE(reader_.at_end()) << "an earlier occurrence is never found again";
+    EXPECT_FALSE(reader_.section_found()) << "an earlier occurrence is never found again";
 }
 
 TEST_F(ReportScanTest, FindsAHeadingOnTheLastLineWithOrWithoutALineFeed) {
@@ -50,15 +51,36 @@ TEST_F(ReportScanTest, FindsAHeadingOnTheLastLineWithOrWithoutALineFeed) {
     EXPECT_FALSE(reader_.at_end());
 }
 
-TEST_F(ReportScanTest, EndOfFileEndsEverySearchAndRead) {
+// The search past the end of a 3 MB file keeps what it read, since a pipe cannot be repositioned.
+TEST_F(ReportScanTest, AMissingHeadingCostsOnlyItsOwnSearch) {
+    testing::write_file(dir_.file("report"),
+                        lines_of({"a", std::string(3 << 20, 'x'), "Found", "b"}));
+    for (const bool through_pipe : {false, true}) {
+        FILE* const pipe =
+            through_pipe ? popen(("cat " + dir_.file("report")).c_str(), "r") : nullptr;
+        ASSERT_TRUE(reader_.open(pipe != nullptr ? "/dev/fd/" + std::to_string(fileno(pipe))
+                                                 : dir_.file("report")));
+        reader_.skip_lines(1);
+        reader_.find_section({"missing", "test"});
+        EXPECT_FALSE(reader_.section_found());
+        double values[1] = {9};
+        reader_.read_year_row(0, values);
+        EXPECT_EQ(values[0], 9.0) << "a section not found reads no line";
+        reader_.find_section({"Found", "test"});
+        EXPECT_EQ(next_line(), "b") << (through_pipe ? "pipe" : "file");
+        if (pipe != nullptr) pclose(pipe);
+    }
+}
+
+TEST_F(ReportScanTest, AFileEndingInsideAFoundSectionEndsEveryLaterSearch) {
     open(lines_of({"1 2 3"}));
-    reader_.find_section({"missing", "test"});
-    EXPECT_TRUE(reader_.at_end());
     reader_.find_section({"1 2", "test"});
-    EXPECT_TRUE(reader_.at_end());
     double values[3] = {9, 9, 9};
     reader_.read_year_row(0, values);
+    EXPECT_TRUE(reader_.at_end());
     EXPECT_EQ(values[0], 9.0) << "nothing is written past the end";
+    reader_.find_section({"1 2", "test"});
+    EXPECT_TRUE(reader_.at_end());
     reader_.skip_lines(std::int64_t{1} << 40);
 }
 

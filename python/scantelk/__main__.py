@@ -1,7 +1,7 @@
 """python3 -m scantelk report RUN.tmp [MORE.tmp ...]: the report page of one or more runs."""
 import sys
 
-from scantelk.page import main
+from scantelk.page_command import main
 
 USAGE = "usage: python3 -m scantelk report RUN.tmp [MORE.tmp ...] [options]; see --help\n"
 

@@ -134,14 +134,15 @@ def _numbers(texts: tuple) -> np.ndarray:
 
 def _check_order(path: str, fits: pd.DataFrame) -> None:
     """The lines must stand in the program's order, each once: by table, fleet, year, age."""
-    keys = pd.MultiIndex.from_arrays([fits["table"].map(TABLES.index), fits["fleet"],
-                                      fits["year"], fits["age"].fillna(0)])
-    if keys.is_monotonic_increasing and keys.is_unique:
-        return
-    ordered = keys.tolist()
-    wrong = next(k for k in range(1, len(ordered)) if ordered[k] <= ordered[k - 1])
-    raise _error(path, wrong + 2,
-                 "expected the lines in order of table, fleet, year and age, each once")
+    codes = {table: code for code, table in enumerate(TABLES)}
+    keys = np.column_stack([[codes[table] for table in fits["table"]], fits["fleet"],
+                            fits["year"], fits["age"].fillna(0)]).astype(np.int64)
+    # The sign of the first key that changes: each weighs more than all later ones together.
+    later = np.sign(np.diff(keys, axis=0)) @ np.array([8, 4, 2, 1])
+    wrong = np.flatnonzero(later <= 0)
+    if wrong.size:
+        raise _error(path, int(wrong[0]) + 3,
+                     "expected the lines in order of table, fleet, year and age, each once")
 
 
 def _error(path: str, line: int, message: str) -> ValueError:
@@ -180,6 +181,12 @@ def composition_residuals(run: dict[str, Any], table: str = "catch_proportions")
     missing, n <= 0, or predicted is not strictly between 0 and 1. ``table`` is
     ``"catch_proportions"`` or ``"discard_proportions"``. Raises ValueError for a run
     without fits.
+
+    >>> from pathlib import Path
+    >>> import scantelk
+    >>> run = scantelk.read(Path(scantelk.__file__).parent / "data" / "tiny.tmp")
+    >>> scantelk.composition_residuals(run)["residual"].round(4).tolist()
+    [0.4052, -0.4052, -0.2015, 0.2015]
     """
     rows = _fits_of(run, table)
     sizes = run[SAMPLE_SIZES[table]].xs("input", level="kind")
@@ -202,6 +209,14 @@ def mean_age(run: dict[str, Any], table: str = "catch_proportions") -> pd.DataFr
     Columns fleet, year, observed and predicted; the sums run over the ages with both values
     present, and a year without any (or with proportions summing to 0) has NaN. Raises
     ValueError for a run without fits.
+
+    >>> from pathlib import Path
+    >>> import scantelk
+    >>> run = scantelk.read(Path(scantelk.__file__).parent / "data" / "tiny.tmp")
+    >>> scantelk.mean_age(run)
+       fleet  year  observed  predicted
+    0      1  2000      1.40       1.42
+    1      1  2001      1.45       1.44
     """
     rows = _fits_of(run, table)
     present = rows["observed"].notna() & rows["predicted"].notna()

@@ -23,9 +23,11 @@ def plot(run: dict[str, Any], path: Optional[PathLike] = None, dpi: int = 100) -
     """The plot page of a run, written to a PNG file when ``path`` is given.
 
     Left, over the years: spawning stock biomass; recruitment, observed as points and predicted
-    as a line; the three average F columns. Right: the index fits, observed points and
-    predicted lines per used index, and below them their standardized residuals. A NaN is a
-    gap; a summary written by ``scantelk --nan`` has NaN where the report lacked a value.
+    as a line, in the recruits' own years (the report's lines shifted by one year); the three
+    average F columns. Right: the index fits, observed points and predicted lines per used
+    index, and below them their standardized residuals. Legends stand beside the panels, never
+    over the data. A NaN is a gap; a summary written by ``scantelk --nan`` has NaN where the
+    report lacked a value.
     """
     from matplotlib.figure import Figure
 
@@ -65,10 +67,13 @@ def plot(run: dict[str, Any], path: Optional[PathLike] = None, dpi: int = 100) -
 
 def plot_compare(runs: Runs, path: Optional[PathLike] = None, f_column: int = 1,
                  dpi: int = 100) -> Figure:
-    """Several runs over each other: spawning stock biomass, predicted recruitment and the
-    average F column ``f_column`` (1, 2 or 3), one line per run, with a legend.
+    """Several runs over each other: spawning stock biomass, recruitment and the average F
+    column ``f_column`` (1, 2 or 3), one line per run, with a legend beside the panels.
 
-    ``runs`` is a dict of names to runs or summary paths, as for :func:`scantelk.compare`.
+    Recruitment is the stock numbers at the first age, the recruits of each year, as in
+    :func:`scantelk.retro` and the report page (a run without ages has none). ``runs`` is a
+    dict of names to runs or summary paths, as for :func:`scantelk.compare`; names are shown
+    as given (a ``$`` is a dollar sign).
     """
     from matplotlib.figure import Figure
 
@@ -77,14 +82,14 @@ def plot_compare(runs: Runs, path: Optional[PathLike] = None, f_column: int = 1,
     figure = Figure(figsize=(12, 4), layout="constrained")
     ssb, recruits, f = figure.subplots(1, 3)
     for k, (name, run) in enumerate(named.items()):
-        style = {"color": COLOURS[k % len(COLOURS)], "label": name}
+        style = {"color": COLOURS[k % len(COLOURS)], "label": literal(name)}
         _line(ssb, run["years"], run["ssb"], **style)
-        predicted = run["recruitment"].loc["predicted"]
-        _line(recruits, predicted.index, predicted, **style)
+        recruitment = estimate(run, "recruitment", f_column)
+        _line(recruits, recruitment.index, recruitment, **style)
         _line(f, run["years"], run["average_f"].loc[f_column], **style)
-    _finish_panel(ssb, "Spawning stock biomass", "SSB")
-    _finish_panel(recruits, "Recruitment (predicted)", "Recruits", legend=False)
-    _finish_panel(f, f"Average F, column {f_column}", "F", legend=False)
+    _finish_panel(ssb, "Spawning stock biomass", "SSB", legend=False)
+    _finish_panel(recruits, "Recruitment (first age)", "Recruits", legend=False)
+    _finish_panel(f, f"Average F, column {f_column}", "F")
     return _save(figure, path, dpi)
 
 
@@ -94,9 +99,9 @@ def plot_retro(runs: Runs, path: Optional[PathLike] = None, f_column: int = 1,
 
     The base is a solid black line; each peel has its own colour and ends in a point at its
     last year. Each panel's title gives the quantity's Mohn's rho with three decimals
-    (NA where it is undefined); the legend names the runs. ``runs`` and ``f_column`` are as for
-    :func:`scantelk.retro`, whose errors this raises too; recruitment is the stock numbers at
-    the first age.
+    (NA where it is undefined); the legend beside the panels names the runs. ``runs`` and
+    ``f_column`` are as for :func:`scantelk.retro`, whose errors this raises too; recruitment
+    is the stock numbers at the first age.
 
     >>> from pathlib import Path
     >>> import scantelk
@@ -121,20 +126,26 @@ def plot_retro(runs: Runs, path: Optional[PathLike] = None, f_column: int = 1,
             series = estimate(named[name], quantity, f_column)
             if k == 0:
                 # Over the peels, which follow it until they part from it near their ends.
-                _line(axes, series.index, series, color=COLOURS[0], linewidth=2, label=name,
-                      zorder=3)
+                _line(axes, series.index, series, color=COLOURS[0], linewidth=2,
+                      label=literal(name), zorder=3)
                 continue
             colour = COLOURS[1 + (k - 1) % (len(COLOURS) - 1)]
-            _line(axes, series.index, series, color=colour, label=name)
+            _line(axes, series.index, series, color=colour, label=literal(name))
             axes.plot(series.index[-1:], series.iloc[-1:], "o", color=colour, zorder=4)
         _finish_panel(axes, f"{title}\nMohn's rho = {three_decimals(rho[quantity])}", label,
-                      legend=quantity == "ssb")
+                      legend=quantity == QUANTITIES[-1])
     return _save(figure, path, dpi)
 
 
 def three_decimals(value: float) -> str:
     """Mohn's rho as the plot and the report page show it: three decimals, or NA."""
     return "NA" if math.isnan(value) else f"{value:.3f}"
+
+
+def literal(text: str) -> str:
+    """`text` as matplotlib shows it literally: a ``$`` is a dollar sign, never math, and a tab,
+    which it has no glyph for, a space."""
+    return text.replace("$", r"\$").replace("\t", " ")
 
 
 def _line(axes: Axes, x: Iterable, y: Iterable, **style: Any) -> None:
@@ -152,7 +163,9 @@ def _finish_panel(axes: Axes, title: str, label: str, from_zero: bool = True,
         low, high = axes.get_ylim()
         axes.set_ylim(min(low, 0.0), max(high, 0.0))
     if legend and axes.get_legend_handles_labels()[0]:
-        axes.legend(frameon=False, fontsize="small")
+        # Beside the panel, where it covers no data; the constrained layout makes room for it.
+        axes.legend(loc="upper left", bbox_to_anchor=(1.01, 1.0), borderaxespad=0.0,
+                    frameon=False, fontsize="small")
 
 
 def year_axis(axes: Axes) -> None:

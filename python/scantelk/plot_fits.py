@@ -34,9 +34,12 @@ def plot_fits(run: Union[dict[str, Any], PathLike], path: Optional[PathLike] = N
     gets a second row for them. ``run`` is a run read by :func:`scantelk.read` or a summary
     path; raises ValueError when it has no fits (convert it with ``scantelk --fits``).
 
+    >>> from pathlib import Path
     >>> import scantelk
-    >>> run = scantelk.read("examples/haddock.tmp")     # doctest: +SKIP
-    >>> figure = scantelk.plot_fits(run, "fits.png")    # doctest: +SKIP
+    >>> run = scantelk.read(Path(scantelk.__file__).parent / "data" / "tiny.tmp")
+    >>> figure = scantelk.plot_fits(run)
+    >>> [axes.get_title() for axes in figure.axes]
+    ['Catch, fleet 1', 'Catch at age, Pearson residuals, fleet 1', 'Catch mean age, fleet 1']
     """
     from matplotlib.figure import Figure
 

@@ -14,6 +14,18 @@ def golden(name: str) -> Path:
     return REPO / "tests" / "golden" / f"{name}.tmp"
 
 
+def legends_clear_of_panels(figure) -> bool:
+    """No legend of the figure overlaps a panel, so none can cover data."""
+    from matplotlib.backends.backend_agg import FigureCanvasAgg
+
+    renderer = FigureCanvasAgg(figure).get_renderer()
+    figure.draw(renderer)
+    legends = [axes.get_legend().get_window_extent(renderer) for axes in figure.axes
+               if axes.get_legend() is not None]
+    return bool(legends) and not any(legend.overlaps(axes.get_window_extent(renderer))
+                                     for legend in legends for axes in figure.axes)
+
+
 @pytest.fixture
 def make_run(tmp_path):
     """A run of 4 years and 3 ages from scripts/make_run.py, its input data file's text changed

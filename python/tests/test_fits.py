@@ -2,6 +2,7 @@ import math
 import os
 import re
 import shutil
+import subprocess
 
 import numpy as np
 import pytest
@@ -32,6 +33,16 @@ def tiny(tmp_path):
     return tmp_path / "tiny.tmp"
 
 
+@pytest.fixture
+def haddock(tmp_path):
+    """The example converted with --fits in tmp_path: its summary's path."""
+    for suffix in (".dat", ".rep"):
+        shutil.copy(REPO / "examples" / f"haddock{suffix}", tmp_path / f"haddock{suffix}")
+    binary = os.environ.get("SCANTELK_BINARY", str(REPO / "build" / "scantelk"))
+    subprocess.run([binary, "--fits", tmp_path / "haddock.dat"], check=True)
+    return tmp_path / "haddock.tmp"
+
+
 def cases_run(tmp_path):
     csv = tmp_path / "cases.fits.csv"
     csv.write_text(CASES)
@@ -42,10 +53,25 @@ def test_the_fits_beside_a_summary_are_read_with_their_types(tiny):
     fits = scantelk.read(tiny)["fits"]
     assert fits.dtypes.astype(str).tolist() == ["object", "int64", "int64", "Int64", "float64",
                                                 "float64"]
+    header_only = tiny.with_name("empty.fits.csv")
+    header_only.write_text("table,fleet,year,age,observed,predicted\n")
+    assert scantelk.read_fits(header_only).dtypes.equals(fits.dtypes)
     assert fits.iloc[1].tolist()[:3] == ["catch", 1, 2001] and fits["age"].isna()[:4].all()
     assert fits["predicted"].tolist()[:2] == [1498.2, 1260.1]
     assert fits["table"].unique().tolist() == ["catch", "discards", "catch_proportions",
                                                "discard_proportions"]
+
+
+def test_the_examples_fits_hold_every_fleet_year_and_age_and_its_residuals_n_100(haddock):
+    run = scantelk.read(haddock)
+    fits = run["fits"]
+    assert fits.groupby("table", sort=False).size().to_dict() == {
+        "catch": 80, "discards": 80, "catch_proportions": 800, "discard_proportions": 800}
+    assert fits.iloc[0].tolist()[:3] == ["catch", 1, 1982] and fits["observed"][0] == 273.3
+    # The summary keeps the observed catch.
+    assert fits["observed"][:40].tolist() == run["catch_weight"].loc[1].tolist()
+    residuals = scantelk.composition_residuals(run)
+    assert (residuals["n"] == 100).all() and residuals["residual"].notna().all()
 
 
 def test_no_csv_gives_no_fits_and_an_older_one_is_left_out_with_a_warning(tiny):
@@ -126,3 +152,30 @@ def test_plot_fits_draws_filled_bubbles_above_and_open_ones_below_and_discards_o
     csv = tiny.with_name("tiny.fits.csv")
     csv.write_text(csv.read_text().replace("discards,1,2001,,0,0", "discards,1,2001,,3,2"))
     assert len(scantelk.plot_fits(tiny).axes) == 6
+
+
+# Prints R's residuals and mean ages of a summary's fits, each number in hexadecimal.
+R_FITS = """
+run <- scantelk::read_scantelk(commandArgs(TRUE)[1])
+for (table in c("catch_proportions", "discard_proportions")) {
+  numbers <- c(scantelk::composition_residuals(run, table)$residual,
+               unlist(scantelk::mean_age(run, table)[c("observed", "predicted")]))
+  cat(ifelse(is.na(numbers), "NA", sprintf("%a", numbers)), sep = "\\n")
+}
+"""
+
+
+@pytest.mark.skipif(not os.environ.get("SCANTELK_R_LIBRARY") or not shutil.which("Rscript"),
+                    reason="needs Rscript and SCANTELK_R_LIBRARY, the R package's library")
+def test_r_and_python_residuals_and_mean_ages_agree(haddock):
+    summary = haddock
+    library = {"R_LIBS": os.environ["SCANTELK_R_LIBRARY"]}
+    result = subprocess.run(["Rscript", "-e", R_FITS, summary], check=True, capture_output=True,
+                            text=True, env={**os.environ, **library})
+    from_r = [math.nan if text == "NA" else float.fromhex(text) for text in result.stdout.split()]
+    run = scantelk.read(summary)
+    ours = np.concatenate([np.concatenate([scantelk.composition_residuals(run, table)["residual"],
+                                           scantelk.mean_age(run, table)[["observed", "predicted"]]
+                                           .to_numpy().ravel(order="F")])
+                           for table in ("catch_proportions", "discard_proportions")])
+    np.testing.assert_allclose(from_r, ours, rtol=1e-12, atol=0)

@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 
 import scantelk
-from conftest import golden
+from conftest import golden, legends_clear_of_panels
 
 R_LIBRARY = os.environ.get("SCANTELK_R_LIBRARY")
 
@@ -77,6 +77,7 @@ def test_compare_given_a_list_says_it_wants_names():
 
 # (5) The plots return their Figure and write a PNG when given a path.
 
+
 def test_plot_and_plot_compare_return_the_figure_and_write_a_png(tmp_path):
     run = scantelk.read(golden("fleets"))
     assert len(scantelk.plot(run).axes) == 5
@@ -84,8 +85,9 @@ def test_plot_and_plot_compare_return_the_figure_and_write_a_png(tmp_path):
                                    f_column=2)
     assert (tmp_path / "c.png").read_bytes().startswith(b"\x89PNG")
     assert [axes.get_title() for axes in figure.axes][2] == "Average F, column 2"
-    assert [text.get_text() for text in figure.axes[0].get_legend().get_texts()] == [
+    assert [text.get_text() for text in figure.axes[-1].get_legend().get_texts()] == [
         "fleets", "tiny"]
+    assert legends_clear_of_panels(scantelk.plot(run)) and legends_clear_of_panels(figure)
     with pytest.raises(ValueError, match="f_column must be 1, 2 or 3"):
         scantelk.plot_compare({"fleets": run}, f_column=4)
 

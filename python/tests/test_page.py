@@ -1,18 +1,27 @@
 import collections
 import os
+import re
 import subprocess
 import sys
 from html.parser import HTMLParser
 from pathlib import Path
 
+import html5lib
 import pytest
+from xml.etree import ElementTree
 
 import scantelk
 from conftest import REPO, golden
-from scantelk.page import is_retrospective_set, report_page
+from scantelk.page import Source, render, report_page
+from scantelk.page_diagnostics import index_items
+from scantelk.page_figures import used_indices
+from scantelk.page_runs import is_retrospective_set
+
+SVG = "{http://www.w3.org/2000/svg}"
 
 WORKED = REPO / "python" / "scantelk" / "data" / "retro"
-RUN_SECTIONS = ["stock", "fishing", "indices", "composition", "biology", "tables"]
+RUN_SECTIONS = ["stock", "stock-recruitment", "fishing", "indices", "composition", "fits",
+                "biology", "tables"]
 
 
 class Page(HTMLParser):
@@ -40,7 +49,7 @@ class Page(HTMLParser):
             self._table = self.tables[attributes["id"]] = []
         elif tag == "tr" and self._table is not None:
             self._table.append([])
-        elif tag in ("td", "th", "h2") or (tag == "p" and attributes.get("class") == "absent"):
+        elif tag in ("td", "th", "h1", "h2", "li") or (tag == "p" and attributes.get("class") == "absent"):
             self._text = ""
         if tag == "a" and attributes.get("href", "").startswith("#"):
             self.links.append(attributes["href"][1:])
@@ -54,11 +63,13 @@ class Page(HTMLParser):
             self._table[-1].append(self._text)
         elif tag == "h2":
             self._section["heading"] = self._text
+        elif tag in ("h1", "li"):
+            setattr(self, tag, [*getattr(self, tag, []), self._text])
         elif tag == "p" and self._text is not None:
             self._section["absent"].append(self._text)
         elif tag == "table":
             self._table = None
-        if tag in ("td", "th", "h2", "p"):
+        if tag in ("td", "th", "h1", "h2", "li", "p"):
             self._text = None
 
 
@@ -105,11 +116,13 @@ def test_key_quantities_and_stock_numbers_hold_the_readers_values(tmp_path):
      {"indices": "has no survey index", "composition": "has no survey index"}),
     (["--indices", "1", "--unused", "1"], {"indices": 0, "composition": 2},
      {"indices": "None of the run's 1 survey indices is used"}),
-    (["--fleets", "0"], {"fishing": 1, "composition": 1},
+    (["--fleets", "0"], {"fishing": 0, "composition": 1},
      {"fishing": "has no fleets", "composition": "has no fleets"}),
-    (["--ages", "0"], {"stock": 2, "biology": 0, "tables": 0},
+    (["--ages", "0"], {"stock": 0, "stock-recruitment": 0, "fishing": 1, "indices": 0,
+                       "biology": 0, "tables": 0},
      {"stock": "has no ages", "biology": "has no ages", "tables": "has no ages"}),
-    (["--years", "0"], {"stock": 0, "fishing": 0, "indices": 0, "composition": 0, "biology": 0},
+    (["--years", "0"], {"stock": 0, "stock-recruitment": 0, "fishing": 0, "indices": 0,
+                        "composition": 0, "biology": 0},
      {"stock": "has no model years"}),
 ])
 def test_figures_a_run_cannot_have_are_left_out_with_a_sentence(make_run, tmp_path, arguments,
@@ -120,8 +133,8 @@ def test_figures_a_run_cannot_have_are_left_out_with_a_sentence(make_run, tmp_pa
     assert all(section["heading"] for section in page.sections.values())
     for key, sentence in sentences.items():
         assert any(sentence in text for text in page.sections[key]["absent"]), key
-    drawn_in_full = {"stock": 3, "fishing": 2, "indices": 4, "composition": 3, "biology": 1,
-                     "tables": 0}
+    drawn_in_full = {"stock": 3, "stock-recruitment": 1, "fishing": 2, "indices": 4,
+                     "composition": 3, "fits": 0, "biology": 1, "tables": 0}
     assert {key: page.sections[key]["figures"] for key in RUN_SECTIONS} == {**drawn_in_full,
                                                                             **counts}
     years = scantelk.read(tmp_path / "run.tmp")["years"]
@@ -188,22 +201,33 @@ def test_every_reference_of_the_page_points_inside_it(tmp_path, summaries):
 # (5) The command: one line for each failure and no page; an existing page replaced whole.
 
 @pytest.mark.parametrize("arguments, message", [
-    (["damaged.tmp"], "damaged.tmp line 7: expected 2 values, found 1"),
+    (["damaged.tmp"], "damaged.tmp line 7: expected 32 bytes, 16 per year, then CR LF"),
     (["missing.tmp", "-o", "run.html"], "missing.tmp: No such file or directory"),
     (["run.tmp", "-o", "run.tmp"], "the page run.tmp would replace its input run.tmp"),
     (["run.tmp", "run.tmp", "-o", "run.html"], "two runs have the same name: run.tmp"),
     (["run.tmp", "damaged.tmp", "-o", "run.html", "--names", "a"], "1 names given for 2"),
-    (["run.tmp", "-o", "no/such/folder/run.html"], "No such file or directory"),
+    # The page is checked first: these name the page, not the missing summary.
+    (["missing.tmp", "-o", "no/such/folder/run.html"],
+     "no/such/folder/run.html: No such file or directory"),
+    (["missing.tmp", "-o", "."], ".: Is a directory"),
+    (["missing.tmp", "-o", ""], "the page's name is empty"),
+    (["missing.tmp", "-o", "LOCKED/run.html"], "LOCKED/run.html: Permission denied"),
     (["run.tmp", "--f-column", "4"], "argument --f-column: invalid choice: 4"),
 ])
 def test_a_failure_is_one_line_with_status_1_and_leaves_the_page_as_it_was(tmp_path, arguments,
                                                                           message):
-    text = golden("tiny").read_text()
-    (tmp_path / "run.tmp").write_text(text)
-    lines = text.splitlines()
-    (tmp_path / "damaged.tmp").write_text("\n".join(lines[:6] + ["1.0"] + lines[7:]) + "\n")
+    text = golden("tiny").read_bytes()
+    (tmp_path / "run.tmp").write_bytes(text)
+    lines = text.split(b"\r\n")
+    (tmp_path / "damaged.tmp").write_bytes(b"\r\n".join(lines[:6] + [b"1.0"] + lines[7:]))
     (tmp_path / "run.html").write_text("the old page")
     (tmp_path / "damaged.html").write_text("the old page")
+    # A folder that no one may write to: root may write to any folder but those of /sys.
+    locked = tmp_path / "locked" if os.geteuid() else Path("/sys")
+    if os.geteuid():
+        locked.mkdir(mode=0o555)
+    message = message.replace("LOCKED", str(locked))
+    arguments = [argument.replace("LOCKED", str(locked)) for argument in arguments]
     before = sorted(tmp_path.iterdir())
     result = report(*arguments, cwd=tmp_path)
     assert (result.returncode, result.stdout) == (1, "")
@@ -212,7 +236,7 @@ def test_a_failure_is_one_line_with_status_1_and_leaves_the_page_as_it_was(tmp_p
     assert sorted(tmp_path.iterdir()) == before
     assert (tmp_path / "run.html").read_text() == (tmp_path / "damaged.html").read_text() == \
         "the old page"
-    assert (tmp_path / "run.tmp").read_text() == text
+    assert (tmp_path / "run.tmp").read_bytes() == text
 
 
 def test_an_existing_page_is_replaced_whole_by_a_page_beside_the_first_summary(tmp_path):
@@ -229,3 +253,84 @@ def test_an_existing_page_is_replaced_whole_by_a_page_beside_the_first_summary(t
     umask = os.umask(0)
     os.umask(umask)
     assert page.stat().st_mode & 0o777 == 0o666 & ~umask
+
+
+# (6) What the run lacks is said before any figure; the diagnostics hold the run's numbers.
+
+def truncated(tmp_path, *options) -> Path:
+    """A run whose report ends two rows into "Population Numbers", converted with `options`."""
+    binary = os.environ.get("SCANTELK_BINARY", str(REPO / "build" / "scantelk"))
+    subprocess.run([sys.executable, REPO / "scripts" / "make_run.py", tmp_path / "run",
+                    "--years", "4", "--ages", "3"], check=True)
+    report_text = (tmp_path / "run.rep").read_text().splitlines(keepends=True)
+    cut = report_text.index("Population Numbers\n") + 3
+    (tmp_path / "run.rep").write_text("".join(report_text[:cut]))
+    subprocess.run([binary, *options, tmp_path / "run.dat"], check=True)
+    return tmp_path / "run.tmp"
+
+
+@pytest.mark.parametrize("options, items", [
+    (["--nan"], ["Stock numbers: 1982-1983 missing", "SSB: 1980-1983 missing",
+                 "Observed and predicted recruitment (in the recruits' own years): "
+                 "1981-1984 missing"]),
+    ([], []),
+])
+def test_what_a_run_lacks_is_said_before_any_figure(tmp_path, options, items):
+    page = page_of(truncated(tmp_path, *options))
+    text = (tmp_path / "page.html").read_text()
+    assert text.index('<div id="completeness"') < text.index("<svg")
+    assert [item for item in page.li if "missing" in item] == items
+    zeros = "SSB is exactly zero in 1980-1983; every stock number is exactly zero in 1982-1983"
+    assert (zeros in text and "scantelk --warn --nan" in text) == (not options)
+    assert "no value of spawning stock biomass" in page.sections["stock"]["absent"][0] or \
+        "reports no spawning stock biomass" in page.sections["stock"]["absent"][0]
+
+
+def test_a_complete_run_has_no_completeness_box():
+    assert 'id="completeness"' not in render([Source("haddock", golden("haddock"),
+                                                scantelk.read(golden("haddock")), 0.0)])
+
+
+def test_index_residuals_count_only_years_with_an_observed_value():
+    run = scantelk.read(golden("haddock"))
+    fit = run["index_fit"]
+    years = run["years"]
+    fit.loc[(1, "observed"), years[:2]] = [0.0, float("nan")]  # no survey in these years
+    fit.loc[(1, "std_residual")] = [9.0, 9.0] + [(-1.0) ** k for k in range(len(years) - 2)]
+    fit.loc[(2, "predicted"), years[5]] = -1.0
+    *figures, table = index_items(run)
+    assert table.html.count("<tr>") == 1 + len(used_indices(run))
+    assert '<th class="text">Index 1</th><td>38</td><td>0.000</td><td>1.000</td>' in table.html
+    assert ["logarithmic" in item.caption for item in figures[:2]] == [True, False]
+
+
+@pytest.mark.parametrize("with_fits", [True, False])
+def test_the_fits_are_drawn_when_their_csv_stands_beside_the_summary(tmp_path, with_fits):
+    for name in ["tiny.tmp", "tiny.fits.csv"][:1 + with_fits]:
+        (tmp_path / name).write_bytes(golden("tiny").with_name(name).read_bytes())
+    page = page_of(tmp_path / "tiny.tmp")
+    text = (tmp_path / "page.html").read_text()
+    assert page.sections["fits"]["figures"] == with_fits
+    assert ("convert" in text and "scantelk --fits" in text) == (not with_fits)
+
+
+# (7) Titles, names and paths are text: shown as given, and the page stays well-formed.
+
+@pytest.mark.parametrize("given, shown", [
+    ("cost $5 or $6", "cost $5 or $6"),
+    ("$\\frac$", "$\\frac$"),
+    ('id="x" url(#x) <b>&amp;', 'id="x" url(#x) <b>&amp;'),
+    ("bell\x07 tab\t del\x7f", "bell\ufffd tab\t del\ufffd"),
+    ("byte \udcff end", "byte \ufffd end"),  # a file name that is not UTF-8
+])
+def test_titles_names_and_paths_are_shown_as_given(tmp_path, given, shown):
+    summaries = [tmp_path / f"{given}.tmp", tmp_path / "other.tmp"]
+    for summary in summaries:
+        summary.write_bytes(golden("tiny").read_bytes())
+    page = report_page(summaries, tmp_path / "page.html", title=given)
+    text = page.read_text(encoding="utf-8")
+    html5lib.HTMLParser(strict=True).parse(text)
+    svg_texts = [element.text for svg in re.findall(r"<svg.*?</svg>", text, re.DOTALL)
+                 for element in ElementTree.fromstring(svg).iter(SVG + "text")]
+    assert shown.replace("\t", " ") in svg_texts  # the run's name in the comparison's legend
+    assert Page(page).h1 == [shown]

@@ -1,5 +1,7 @@
-# The summary is read front to back. Every block's length follows from the dimension line, so
-# each heading is checked where it must stand, never searched for: a title may equal a heading.
+# The summary is read front to back from its bytes. The dimension line fixes the length of every
+# block, so each heading is checked where it must stand, never searched for (a title may equal a
+# heading), and the file's exact size is known before any table is made. The compiled routines
+# read the lines; the layout (which block, its heading, its labels) is here.
 
 #' Read a scantelk summary file
 #'
@@ -7,13 +9,19 @@
 #' (\file{run.tmp}) and returns every table by name, labelled by age, fleet,
 #' index and year.
 #'
-#' The file is read front to back; the dimension line on its second line fixes
-#' the length of every block. Its lines end in CR LF: only LF ends a line, and
-#' the one CR before it is dropped, so that a title holding a CR of its own
-#' (from a file converted to CR LF twice) is read with that CR. Each value is
-#' the double nearest to its field's text, as R's own number reading gives it;
-#' the fields \code{Inf}, \code{-Inf} and \code{NaN} read as \code{Inf},
-#' \code{-Inf} and \code{NaN}.
+#' The file is read as the program writes it, and nothing else is taken for a
+#' summary. Every line ends in CR LF; the title line may hold any byte but LF
+#' (a CR of its own stays in the title; a NUL byte, which an R string cannot
+#' hold, is left out). The dimension line, the title's length and the index
+#' specification fix the file's exact size, which is checked before any table
+#' is made. Every number takes a field of 16 bytes, padded as the writer pads
+#' it: an optional \code{-}, one digit, \code{.}, six digits, \code{E}, a sign
+#' and three digits, or one of \code{NaN}, \code{Inf} and \code{-Inf}, which
+#' read as \code{NaN}, \code{Inf} and \code{-Inf}.
+#'
+#' Each value is the double nearest to its field's decimal text, correctly
+#' rounded (\code{as.numeric()} on the same text can differ in the last bit),
+#' so that R and Python read the same numbers.
 #'
 #' A zero may stand for a value the model's report lacked: a missing report
 #' section, a year without a survey row or a short report row are all written
@@ -21,9 +29,10 @@
 #' \command{scantelk --nan run.dat} writes them as \code{NaN} instead, which
 #' reads as \code{NaN} and leaves a gap in plots.
 #'
-#' A file that is not a summary (a missing heading, a block cut short, a line
-#' with the wrong number of fields, a dimension line that does not parse) stops
-#' with an error that names the file and the line.
+#' A file that is not a summary (a file of the wrong size for its dimensions,
+#' a missing heading, a line of the wrong length, a field that is not a number
+#' in the writer's form) stops with an error that names the file and the line,
+#' and the field where it helps.
 #'
 #' @param path path of the summary file.
 #' @return A list of class \code{"scantelk"}:
@@ -54,6 +63,12 @@
 #'     \code{c("observed", "predicted")}. Its years are the recruits' own: the
 #'     model reports, on the row of year y, the recruits of year y + 1, so that
 #'     value is labelled y + 1 and the years run one later than \code{years}.}
+#'   \item{fits}{only when \command{scantelk --fits} wrote \file{run.fits.csv}
+#'     beside the summary (the summary's name with the extension of its file name
+#'     replaced by \file{.fits.csv}) and it is not older than the summary: the
+#'     observed and predicted catch and proportions at age, as
+#'     \code{\link{read_fits}} reads them. An older CSV, left by an earlier run,
+#'     is left out with a warning.}
 #'   \code{print} shows the title, the years, the dimensions and the names of the
 #'   tables, and returns \code{x} invisibly.
 #' @seealso
@@ -64,152 +79,182 @@
 #' run
 #' run$stock_numbers
 #' run$index_fit[, "observed", ]
+#' @useDynLib scantelk, .registration = TRUE, .fixes = "C_"
 #' @export
 read_scantelk <- function(path) {
-  lines <- summary_lines(path)
-  title <- take_lines(lines, 1, "before the title")
-  dims <- read_dimensions(lines)
+  summary <- open_summary(path)
+  on.exit(.Call(C_close_summary, summary$file))
+  head <- .Call(C_read_head, path, summary$file)
+  title <- rawToChar(head$title[head$title != as.raw(0)])
+  dims <- structure(head$dims, names = c("n_years", "first_year", "n_ages", "n_fleets",
+                                         "n_indices"))
+  move_on(summary, head$end, 2L)
+  index_values <- check_layout(summary, dims)
   years <- dims[["first_year"]] + seq_len(dims[["n_years"]]) - 1L
   ages <- list(age = seq_len(dims[["n_ages"]]))
   fleets <- list(fleet = seq_len(dims[["n_fleets"]]))
   sample_sizes <- c("input", "effective")
 
   x <- list(title = title, years = years, dims = dims)
-  x$natural_mortality <- read_table(lines, "Natural Mortality", ages, years)
-  x$maturity <- read_table(lines, "Maturity", ages, years)
-  x$catch_weight_at_age <- read_table(lines, "Catch Weight at Age", ages, years)
-  x$ssb_weight_at_age <- read_table(lines, "Spawning Stock Weight at Age", ages, years)
-  x$jan1_weight_at_age <- read_table(lines, "Jan-1 Weight at Age", ages, years)
-  x$catch_weight <- read_table(lines, "Catch Weight by Fleet", fleets, years)
-  x$discard_weight <- read_table(lines, "Discard Weight by Fleet", fleets, years)
-  x$catch_ess <- read_kinds(lines, "Catch - Input & Effective Sample Size", fleets,
-                            sample_sizes, years)
-  x$discard_ess <- read_kinds(lines, "Discard - Input & Effective Sample Size", fleets,
-                              sample_sizes, years)
-  x$index_spec <- read_index_spec(lines, dims[["n_indices"]])
+  x$natural_mortality <- read_table(summary, "natural_mortality", ages, years)
+  x$maturity <- read_table(summary, "maturity", ages, years)
+  x$catch_weight_at_age <- read_table(summary, "catch_weight_at_age", ages, years)
+  x$ssb_weight_at_age <- read_table(summary, "ssb_weight_at_age", ages, years)
+  x$jan1_weight_at_age <- read_table(summary, "jan1_weight_at_age", ages, years)
+  x$catch_weight <- read_table(summary, "catch_weight", fleets, years)
+  x$discard_weight <- read_table(summary, "discard_weight", fleets, years)
+  x$catch_ess <- read_kinds(summary, "catch_ess", fleets, sample_sizes, years)
+  x$discard_ess <- read_kinds(summary, "discard_ess", fleets, sample_sizes, years)
+  x$index_spec <- index_spec_table(index_values)
   # Only used indices have lines; each keeps its number among all indices as its label.
   used <- list(index = x$index_spec$index[x$index_spec$used])
-  x$index_fit <- read_kinds(lines, "Index Observed, Predicted, Standardized Residual", used,
+  x$index_fit <- read_kinds(summary, "index_fit", used,
                             c("observed", "predicted", "std_residual"), years)
-  x$index_ess <- read_kinds(lines, "Index Input & Effective Sample Size", used,
-                            sample_sizes, years)
-  x$average_f <- read_table(lines, "Average F", list(column = 1:3), years)
-  x$stock_numbers <- read_table(lines, "Stock Numbers", ages, years)
-  ssb <- read_table(lines, "Spawning Stock Biomass", list(row = 1L), years)
+  x$index_ess <- read_kinds(summary, "index_ess", used, sample_sizes, years)
+  x$average_f <- read_table(summary, "average_f", list(column = 1:3), years)
+  x$stock_numbers <- read_table(summary, "stock_numbers", ages, years)
+  ssb <- read_table(summary, "ssb", list(row = 1L), years)
   # Not ssb[1, ], which drops the year's name of a run of one year.
   x$ssb <- structure(as.vector(ssb), names = colnames(ssb))
   # The model reports on year y's line the recruits of year y + 1.
-  x$recruitment <- read_table(lines, "Observed & Predicted Recruitment",
-                              list(kind = c("observed", "predicted")), years + 1L)
-  if (lines$at < length(lines$text)) {
-    fail(lines, lines$at + 1L, "expected the end of the file after the last block")
-  }
+  x$recruitment <- read_table(summary, "recruitment", list(kind = c("observed", "predicted")),
+                              years + 1L)
+  x$fits <- fits_beside(path)
   structure(x, class = "scantelk")
 }
 
-# The file's lines and how many of them have been read; each reader below moves `at` on.
-summary_lines <- function(path) {
-  lines <- new.env(parent = emptyenv())
-  lines$path <- path
-  lines$text <- read_lines(path)
-  lines$at <- 0L
-  lines
+# The sixteen blocks in the order of the file, by their names in a run, and their headings;
+# the blocks whose numbers are right-justified in their fields.
+headings <- c(
+  natural_mortality = "Natural Mortality",
+  maturity = "Maturity",
+  catch_weight_at_age = "Catch Weight at Age",
+  ssb_weight_at_age = "Spawning Stock Weight at Age",
+  jan1_weight_at_age = "Jan-1 Weight at Age",
+  catch_weight = "Catch Weight by Fleet",
+  discard_weight = "Discard Weight by Fleet",
+  catch_ess = "Catch - Input & Effective Sample Size",
+  discard_ess = "Discard - Input & Effective Sample Size",
+  index_spec = "Index Specification",
+  index_fit = "Index Observed, Predicted, Standardized Residual",
+  index_ess = "Index Input & Effective Sample Size",
+  average_f = "Average F",
+  stock_numbers = "Stock Numbers",
+  ssb = "Spawning Stock Biomass",
+  recruitment = "Observed & Predicted Recruitment"
+)
+right_justified <- c("index_fit", "index_ess", "average_f", "ssb", "recruitment")
+
+# Each block's number of lines of one field per year; the index specification has none.
+year_lines <- function(dims, n_used) {
+  a <- dims[["n_ages"]]
+  f <- dims[["n_fleets"]]
+  c(natural_mortality = a, maturity = a, catch_weight_at_age = a, ssb_weight_at_age = a,
+    jan1_weight_at_age = a, catch_weight = f, discard_weight = f, catch_ess = 2 * f,
+    discard_ess = 2 * f, index_spec = 0, index_fit = 3 * n_used, index_ess = 2 * n_used,
+    average_f = 3, stock_numbers = a, ssb = 1, recruitment = 2)
 }
 
-# The summary's lines end in CR LF. Only LF ends a line and the one CR before it is dropped,
-# so that a CR of a title's own stays in the title; readLines() would end a line there too.
-read_lines <- function(path) {
-  file <- file(path, "rb")
-  on.exit(close(file))
-  bytes <- readBin(file, "raw", file.info(path)$size)
-  # A NUL cannot stand in an R string: it is left out. Bytes, not characters, are split, so
-  # that a title in another encoding than the session's is read all the same.
-  text <- rawToChar(bytes[bytes != as.raw(0)])
-  lines <- strsplit(text, "\n", fixed = TRUE, useBytes = TRUE)[[1]]
-  sub("\r$", "", lines, useBytes = TRUE)
+# Bytes of a block: its heading line and `n_lines` lines of `n_years` fields.
+block_bytes <- function(block, n_lines, n_years) {
+  nchar(headings[[block]], type = "bytes") + 2 + n_lines * (16 * n_years + 2)
 }
 
-fail <- function(lines, line, message) {
-  stop(sprintf("%s line %d: %s", lines$path, line, message), call. = FALSE)
+# Bytes of the blocks named; the index specification's lines not counted.
+blocks_bytes <- function(blocks, dims, n_used) {
+  sum(vapply(blocks, function(block) {
+    block_bytes(block, year_lines(dims, n_used)[[block]], dims[["n_years"]])
+  }, numeric(1)))
 }
 
-# The next `n` lines; `where` ends the message when the file is too short for them.
-take_lines <- function(lines, n, where) {
-  if (lines$at + n > length(lines$text)) {
-    fail(lines, length(lines$text) + 1L, paste("the file ends", where))
+# Bytes of the index specification's label line and seven value lines when every value is one
+# digit, as few as they can be.
+fewest_index_spec_bytes <- function(n_indices) {
+  sum(nchar(sprintf("INDEX-%02d  ", seq_len(n_indices)))) + 2 + 7 * (10 * n_indices + 2)
+}
+
+# The open file and where the next line starts: its byte offset and number. `places` keeps
+# where each block's lines start once the layout is checked.
+open_summary <- function(path) {
+  summary <- new.env(parent = emptyenv())
+  summary$path <- path
+  summary$file <- .Call(C_open_summary, path)
+  summary$size <- .Call(C_summary_size, summary$file)
+  summary$at <- 0
+  summary$line <- 1L
+  summary$places <- list()
+  summary
+}
+
+move_on <- function(summary, at, n_lines) {
+  summary$at <- at
+  summary$line <- summary$line + as.integer(n_lines)
+}
+
+# The file's size, every heading and every line end are checked before any number is read or
+# any table made: first against the smallest summary of these dimensions, then, once the index
+# specification tells which indices have lines, against the exact size. Returns the index
+# specification's values, a matrix of one row per index.
+check_layout <- function(summary, dims) {
+  before <- names(headings)[1:9]
+  after <- names(headings)[11:16]
+  n_indices <- dims[["n_indices"]]
+  check_size(summary, summary$at + blocks_bytes(c(before, "index_spec", after), dims, 0) +
+               fewest_index_spec_bytes(n_indices), at_least = TRUE)
+  for (block in before) check_block(summary, block, dims, 0)
+  spec <- .Call(C_read_index_spec, summary$path, summary$file, summary$at, summary$line,
+                headings[["index_spec"]], n_indices)
+  move_on(summary, spec$end, 9L)
+  n_used <- sum(spec$values[, 7] != 0L)
+  check_size(summary, summary$at + blocks_bytes(after, dims, n_used), at_least = FALSE)
+  for (block in after) check_block(summary, block, dims, n_used)
+  spec$values
+}
+
+check_size <- function(summary, size, at_least) {
+  found <- summary$size
+  if (found < size || (found != size && !at_least)) {
+    stop(sprintf("%s: the file is %.0f bytes; a summary of these dimensions is %s%.0f bytes",
+                 summary$path, found, if (at_least) "at least " else "", size), call. = FALSE)
   }
-  taken <- lines$text[lines$at + seq_len(n)]
-  lines$at <- lines$at + n
-  taken
 }
 
-split_fields <- function(text) strsplit(trimws(text), "[[:space:]]+")
-
-read_dimensions <- function(lines) {
-  fields <- split_fields(take_lines(lines, 1, "before the dimensions"))[[1]]
-  dims <- as.integer(fields[grepl("^-?[0-9]{1,9}$", fields)])
-  if (length(fields) != 5 || length(dims) != 5 || any(dims[-2] < 0)) {
-    fail(lines, lines$at, "expected five integers: years, first year, ages, fleets, indices")
-  }
-  structure(dims, names = c("n_years", "first_year", "n_ages", "n_fleets", "n_indices"))
+# The block's heading and the CR LF after each line of fields; notes where its lines start.
+check_block <- function(summary, block, dims, n_used) {
+  n_lines <- year_lines(dims, n_used)[[block]]
+  .Call(C_check_block, summary$path, summary$file, summary$at, summary$line,
+        headings[[block]], n_lines, dims[["n_years"]])
+  summary$places[[block]] <- list(at = summary$at + block_bytes(block, 0, 0),
+                                  line = summary$line + 1L)
+  move_on(summary, summary$at + block_bytes(block, n_lines, dims[["n_years"]]), 1 + n_lines)
 }
 
-expect_heading <- function(lines, heading) {
-  if (take_lines(lines, 1, sprintf("before the block \"%s\"", heading)) != heading) {
-    fail(lines, lines$at, sprintf("expected the heading \"%s\"", heading))
-  }
-}
-
-# `n_lines` lines of `n_fields` numbers each, as a matrix of one row per line.
-read_values <- function(lines, heading, n_lines, n_fields) {
-  first <- lines$at + 1L
-  fields <- split_fields(take_lines(lines, n_lines, sprintf("inside the block \"%s\"", heading)))
-  counts <- lengths(fields)
-  short <- which(counts != n_fields)[1]
-  if (!is.na(short)) {
-    fail(lines, first + short - 1L,
-         sprintf("expected %d values, found %d", n_fields, counts[short]))
-  }
-  text <- unlist(fields)
-  values <- suppressWarnings(as.numeric(text))
-  bad <- which(is.na(values) & !is.nan(values))[1]
-  if (!is.na(bad)) {
-    fail(lines, first + (bad - 1L) %/% n_fields, sprintf("\"%s\" is not a number", text[bad]))
-  }
-  matrix(values, n_lines, n_fields, byrow = TRUE)
+index_spec_table <- function(values) {
+  colnames(values) <- c(paste0("value", 1:6), "use")
+  table <- data.frame(index = seq_len(nrow(values)), values)
+  table$used <- table$use != 0L
+  table
 }
 
 # A block of one line per label: a matrix [label, year].
-read_table <- function(lines, heading, labels, years) {
-  expect_heading(lines, heading)
-  values <- read_values(lines, heading, length(labels[[1]]), length(years))
-  dimnames(values) <- c(labels, list(year = years))
-  values
+read_table <- function(summary, block, labels, years) {
+  read_block(summary, block, c(labels, list(year = years)))
 }
 
 # A block of one line per label and kind, kinds changing fastest: an array [label, kind, year].
-read_kinds <- function(lines, heading, labels, kinds, years) {
-  expect_heading(lines, heading)
-  n_labels <- length(labels[[1]])
-  values <- read_values(lines, heading, n_labels * length(kinds), length(years))
-  by_line <- array(t(values), c(length(years), length(kinds), n_labels))
-  arranged <- aperm(by_line)
-  dimnames(arranged) <- c(labels, list(kind = kinds, year = years))
-  arranged
+read_kinds <- function(summary, block, labels, kinds, years) {
+  read_block(summary, block, c(labels, list(kind = kinds, year = years)))
 }
 
-read_index_spec <- function(lines, n_indices) {
-  expect_heading(lines, "Index Specification")
-  labels <- split_fields(take_lines(lines, 1, "inside the block \"Index Specification\""))[[1]]
-  if (!identical(labels, sprintf("INDEX-%02d", seq_len(n_indices)))) {
-    fail(lines, lines$at, sprintf("expected the labels of %d indices", n_indices))
-  }
-  values <- read_values(lines, "Index Specification", 7L, n_indices)
-  columns <- matrix(as.integer(t(values)), ncol = 7,
-                    dimnames = list(NULL, c(paste0("value", 1:6), "use")))
-  index_spec <- data.frame(index = seq_len(n_indices), columns)
-  index_spec$used <- index_spec$use != 0L
-  index_spec
+read_block <- function(summary, block, dimnames) {
+  shape <- unname(lengths(dimnames))
+  place <- summary$places[[block]]
+  values <- .Call(C_read_fields, summary$path, summary$file, place$at, place$line, shape,
+                  block %in% right_justified)
+  # The vector is the routine's own: dim<- and dimnames<- label it without a copy.
+  dim(values) <- shape
+  dimnames(values) <- dimnames
+  values
 }
 
 #' @rdname read_scantelk

@@ -115,7 +115,8 @@ mohns_rho <- function(x, f_column = 1) {
 #' The base run is a solid line; each peel has its own colour and ends in a
 #' point at its last year. Each panel's title gives the quantity's Mohn's rho
 #' (see \code{\link{mohns_rho}}) with three decimals, \code{NA} where it is
-#' undefined; a legend in the first panel names the runs. Recruitment is the
+#' undefined; a legend in the top right corner of the first panel, above every
+#' value so that it covers no data, names the runs. Recruitment is the
 #' stock numbers at the first age. The errors are those of
 #' \code{\link{scantelk_retro}}.
 #'
@@ -153,7 +154,8 @@ plot_retro <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, ..
     series <- lapply(runs[names], run_estimate, quantity, f_column)
     years <- lapply(series, function(values) as.integer(names(values)))
     main <- sprintf("%s\nMohn's rho = %s", titles[[quantity]][1], three_decimals(rho[[quantity]]))
-    open_panel(unlist(years), unlist(series), main, titles[[quantity]][2], ...)
+    key <- if (quantity == "ssb") list(legend = names, col = col, lty = 1, lwd = lwd)
+    open_panel(unlist(years), unlist(series), main, titles[[quantity]][2], key = key, ...)
     # The base over the peels, which follow it until they part from it near their ends; the
     # peels' last points over everything.
     for (k in c(seq_along(names)[-1], 1)) {
@@ -162,9 +164,6 @@ plot_retro <- function(runs, f_column = 1, col = scantelk_colours, lwd = 1.5, ..
     for (k in seq_along(names)[-1]) {
       last <- length(years[[k]])
       points(years[[k]][last], series[[k]][last], col = col[k], pch = 16, cex = 1.5)
-    }
-    if (quantity == "ssb") {
-      legend("bottomleft", names, col = col, lty = 1, lwd = lwd, bty = "n", cex = 0.8)
     }
   }
   invisible(analysis$table)

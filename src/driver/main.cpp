@@ -13,7 +13,7 @@ namespace {
 constexpr const char* kUsage = "usage: scantelk filename\n";
 
 constexpr const char* kHelp =
-    "usage: scantelk [--warn | --strict] [--nan] [--] filename...\n"
+    "usage: scantelk [--warn | --strict] [--nan] [--fits] [--] filename...\n"
     "\n"
     "Reads the TELK input data file FILENAME and the model's report next to it (the same\n"
     "name with the extension .rep), and writes the summary file (extension .tmp): the run's\n"
@@ -27,6 +27,8 @@ constexpr const char* kHelp =
     "               report)\n"
     "  --strict     as --warn, and write no summary when the report lacked anything\n"
     "  --nan        write NaN rather than zero where the report lacked a value\n"
+    "  --fits       also write the observed and predicted catch, discards and proportions\n"
+    "               at age as CSV, to the input's name with the extension .fits.csv\n"
     "  --           end of options: the words after it are file names\n"
     "  -h, --help   print this help and exit\n"
     "  --version    print the version and exit\n";
@@ -63,6 +65,8 @@ CommandLine parse_command_line(int argc, char** argv) {
                 line.options.check = scantelk::ReportCheck::warn;
         } else if (word == "--nan") {
             line.options.missing = scantelk::MissingValues::nan;
+        } else if (word == "--fits") {
+            line.options.fits = true;
         } else if (line.unknown_option == nullptr) {
             line.unknown_option = argv[i];
         }

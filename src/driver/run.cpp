@@ -37,6 +37,7 @@ RunResult run_scantelk(const std::string& input_path, AssessmentData& data,
                        const RunOptions& options) {
     const std::string report_path = replace_extension(input_path, ".rep");
     const std::string summary_path = replace_extension(input_path, ".tmp");
+    const std::string fits_path = replace_extension(input_path, ".fits.csv");
     RunResult result;
     // Before anything is read: a huge input is not read for nothing, and a summary given as the
     // input is named as such rather than as a file of the wrong version.
@@ -45,13 +46,25 @@ RunResult run_scantelk(const std::string& input_path, AssessmentData& data,
         result.error = StageError{"Summary File Would Replace an Input File: " + summary_path};
         return result;
     }
+    if (options.fits &&
+        (same_existing_file(fits_path, input_path) || same_existing_file(fits_path, report_path))) {
+        result.error = StageError{"Fits File Would Replace an Input File: " + fits_path};
+        return result;
+    }
     result.error = read_input_file(input_path, data);
     if (result.error) return result;
 
+    // The fits are written as the report is read, and put in place only with the summary.
+    FitsWriter fits;
+    if (options.fits && !fits.open(fits_path)) {
+        result.error = StageError{"Unable to Open Output File: " + fits_path};
+        return result;
+    }
     ReportFindings findings(report_path, options.missing);
     if (options.check != ReportCheck::quiet && report_is_older(report_path, input_path))
         findings.older_than(input_path);
-    result.error = read_report_file(report_path, data, findings, options.missing);
+    result.error = read_report_file(report_path, data, findings, options.missing,
+                                    options.fits ? &fits : nullptr);
     if (result.error) return result;
 
     if (options.check != ReportCheck::quiet) {
@@ -62,6 +75,15 @@ RunResult run_scantelk(const std::string& input_path, AssessmentData& data,
         }
     }
     result.error = write_summary_file(summary_path, data);
+    if (result.error || !options.fits) return result;
+    if (!fits.commit()) {
+        result.error = StageError{"Unable to Write Output File: " + fits_path, -1};
+        return result;
+    }
+    // Its last bytes may have been written before the summary's: the readers take a fits file
+    // older than its summary for one that a later plain run left behind.
+    std::error_code ignored;
+    fs::last_write_time(fits_path, fs::file_time_type::clock::now(), ignored);
     return result;
 }
 

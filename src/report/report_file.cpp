@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "report/report_scan.h"
+#include "util/number_parse.h"
 
 namespace scantelk {
 namespace {
@@ -32,6 +33,11 @@ constexpr ReportSection kDiscardProportions{"Proportions of Discards", "discard 
 constexpr ReportSection kStockRecruitment{
     "Spawning Stock, Obs Recruits(year+1), Pred Recruits(year+1)",
     "spawning stock and recruitment"};
+constexpr ReportSection kCatalogue[] = {
+    kCatchSampleSizes, kDiscardSampleSizes, kFleetCatch,       kFleetDiscards,
+    kIndexFits,        kIndexSampleSizes,   kAverageF,         kStockNumbers,
+    kCatchProportions, kDiscardProportions, kStockRecruitment,
+};
 
 // Sections 1 and 2: per fleet, a year row of input and effective sample size for every year,
 // then two lines that are passed over (after the last fleet too).
@@ -46,15 +52,32 @@ void read_sample_size_section(ReportReader& reader, const AssessmentData& data,
     }
 }
 
+// The row just read of a fleet total section: its first value, the observed total, is what the
+// table keeps; the value after it, the predicted total, is read without findings of its own.
+void write_total_fit(FitsWriter& fits, std::string_view table_name, const ReportReader& reader,
+                     const YearTable& table, int fleet, int row, int first_year) {
+    const bool has_observed = reader.row_value_count() > 0;
+    const double observed = has_observed ? table.at(row, fleet) : 0.0;
+    std::string_view rest = reader.row_rest();
+    double predicted = 0.0;
+    const bool has_predicted = has_observed && take_decimals(rest, 1, &predicted) == 1;
+    fits.write_total(table_name, fleet + 1, first_year + row, has_observed ? &observed : nullptr,
+                     has_predicted ? &predicted : nullptr);
+}
+
 // Sections 3 and 4: per fleet, one line passed over, then a year row per year whose first value
 // (the observed total) is kept.
 void read_fleet_total_section(ReportReader& reader, const AssessmentData& data,
-                              const ReportSection& section, YearTable& table) {
+                              const ReportSection& section, YearTable& table, FitsWriter* fits,
+                              std::string_view fits_table) {
     reader.find_section(section);
     for (int f = 0; f < data.n_fleets; ++f) {
         reader.skip_lines(1);
-        for (int y = 0; y < data.n_years; ++y)
+        for (int y = 0; y < data.n_years; ++y) {
             reader.read_year_row(table, y, f, 1);
+            if (fits != nullptr)
+                write_total_fit(*fits, fits_table, reader, table, f, y, data.first_year);
+        }
     }
 }
 
@@ -97,6 +120,25 @@ void pass_proportions_section(ReportReader& reader, const AssessmentData& data,
     reader.find_section(section);
     const std::int64_t lines_per_fleet = 1 + std::int64_t{2} * count_of(data.n_years);
     reader.skip_lines(count_of(data.n_fleets) * lines_per_fleet);
+}
+
+// Sections 9 and 10 for the fits file: per fleet, one line, then per year the label row of the
+// observed proportions at age and that of the predicted ones.
+void read_proportions_section(ReportReader& reader, const AssessmentData& data,
+                              const ReportSection& section, FitsWriter& fits,
+                              std::string_view fits_table) {
+    reader.find_section(section);
+    std::vector<double> observed(static_cast<std::size_t>(count_of(data.n_ages)));
+    std::vector<double> predicted(observed.size());
+    for (int f = 0; f < data.n_fleets; ++f) {
+        reader.skip_lines(1);
+        for (int y = 0; y < data.n_years; ++y) {
+            const int observed_count = reader.read_label_row(observed);
+            const int predicted_count = reader.read_label_row(predicted);
+            fits.write_proportions(fits_table, f + 1, data.first_year + y, observed, observed_count,
+                                   predicted, predicted_count);
+        }
+    }
 }
 
 void read_stock_recruit_section(ReportReader& reader, AssessmentData& data) {
@@ -143,8 +185,8 @@ void place_report_tables(AssessmentData& data, std::uint64_t report_bytes) {
 }  // namespace
 
 StageResult read_report_file(const std::string& path, AssessmentData& data,
-                             ReportFindings& findings, MissingValues missing) {
-    ReportReader reader(data, findings, missing);
+                             ReportFindings& findings, MissingValues missing, FitsWriter* fits) {
+    ReportReader reader(data, findings, kCatalogue, missing);
     if (!reader.open(path)) {
         // The model's own wording: the same message as for the input data file.
         return StageError{"Unable to Open Telk Input Data File: " + path};
@@ -154,16 +196,25 @@ StageResult read_report_file(const std::string& path, AssessmentData& data,
     place_report_tables(data, size_error ? 0 : report_bytes);
     read_sample_size_section(reader, data, kCatchSampleSizes, data.catch_ess);
     read_sample_size_section(reader, data, kDiscardSampleSizes, data.discard_ess);
-    read_fleet_total_section(reader, data, kFleetCatch, data.catch_by_fleet);
-    read_fleet_total_section(reader, data, kFleetDiscards, data.discard_by_fleet);
+    read_fleet_total_section(reader, data, kFleetCatch, data.catch_by_fleet, fits,
+                             fits_table::kCatch);
+    read_fleet_total_section(reader, data, kFleetDiscards, data.discard_by_fleet, fits,
+                             fits_table::kDiscards);
     YearTable* const fit_tables[] = {&data.index_obs, &data.index_pred, &data.index_resid};
     read_index_section(reader, data, kIndexFits, fit_tables, findings);
     YearTable* const sample_size_tables[] = {&data.index_input_ess, &data.index_eff_ess};
     read_index_section(reader, data, kIndexSampleSizes, sample_size_tables, findings);
     read_average_f_section(reader, data);
     read_population_section(reader, data);
-    pass_proportions_section(reader, data, kCatchProportions);
-    pass_proportions_section(reader, data, kDiscardProportions);
+    if (fits == nullptr) {
+        pass_proportions_section(reader, data, kCatchProportions);
+        pass_proportions_section(reader, data, kDiscardProportions);
+    } else {
+        read_proportions_section(reader, data, kCatchProportions, *fits,
+                                 fits_table::kCatchProportions);
+        read_proportions_section(reader, data, kDiscardProportions, *fits,
+                                 fits_table::kDiscardProportions);
+    }
     read_stock_recruit_section(reader, data);
     if (reader.read_failed()) return StageError{"Unable to Read Telk Report File: " + path};
     return std::nullopt;

@@ -42,8 +42,16 @@ class ReportFindings {
     // A found section needed a line that the report lacks; noted once per run.
     void file_ends_inside(const ReportSection& section, std::int64_t line_count);
 
-    // A row on line `line` with `found` of the `expected` values, the year counted.
-    void short_row(std::int64_t line, int found, int expected);
+    // A found section that still had lines to read ended at line `line`, which holds the heading
+    // `later_heading` of a section after it.
+    void section_ends_early(const ReportSection& section, std::int64_t line,
+                            std::string_view later_heading);
+
+    // A row on line `line` with `found` of the `expected` values, the year counted. The missing
+    // values are written as the run writes them, or as empty fields of the fits file.
+    enum class MissingShown { as_run_writes, empty };
+    void short_row(std::int64_t line, int found, int expected,
+                   MissingShown shown = MissingShown::as_run_writes);
 
     // An index row on line `line` whose year, `year_digits` as written, lies outside the run.
     void year_outside_run(std::int64_t line, std::string_view year_digits, int first_year,
@@ -54,6 +62,11 @@ class ReportFindings {
 
     // A value on line `line` written as `token`, a spelling of infinity or NaN.
     void not_a_number(std::int64_t line, std::string_view token);
+
+    // An index row on line `line` for a year that already had a row on line `earlier_line` of the
+    // same block, for survey index `index_number` (from 1). The later row stands, so nothing is
+    // missing: a row finding that a strict run accepts.
+    void year_repeated(std::int64_t line, int year, int index_number, std::int64_t earlier_line);
 
     // Survey index `index_number` (from 1) has no row in the section for `missing_years`, as
     // year_ranges writes them.
@@ -70,6 +83,7 @@ class ReportFindings {
     // A finding that the report lacked something, and a row finding among them.
     void add_lack(std::string line);
     void add_row_lack(std::string line);
+    void add_row_finding(std::string line);
 
     std::string path_;
     MissingValues missing_;
@@ -80,8 +94,12 @@ class ReportFindings {
     bool lacked_anything_ = false;
 };
 
-// The years whose entry in `has_row` is 0, as ascending ranges: "1990-1992, 1995". `has_row`
-// holds one entry per model year from `first_year` on.
-std::string year_ranges(std::span<const std::uint8_t> has_row, int first_year);
+// The years whose entry in `row_lines` is 0 (no row), as ascending ranges: "1990-1992, 1995".
+// `row_lines` holds one entry per model year from `first_year` on.
+std::string year_ranges(std::span<const std::int64_t> row_lines, int first_year);
+
+// Report text as a finding quotes it: at most its first 40 bytes, then "..." when there was more,
+// with control bytes written as \xHH so that none reaches the terminal.
+std::string shown_text(std::string_view text);
 
 }  // namespace scantelk

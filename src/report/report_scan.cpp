@@ -45,11 +45,12 @@ bool is_digit_led(std::string_view line) {
 }
 
 ReportReader::ReportReader(const AssessmentData& data, ReportFindings& findings,
-                           MissingValues missing)
+                           std::span<const ReportSection> catalogue, MissingValues missing)
     : data_(data),
       findings_(findings),
       missing_value_(missing == MissingValues::nan ? std::numeric_limits<double>::quiet_NaN()
                                                    : 0.0),
+      catalogue_(catalogue),
       write_missing_(missing == MissingValues::nan) {}
 
 bool ReportReader::open(const std::string& path) {
@@ -65,26 +66,88 @@ bool ReportReader::read_line() {
     return false;
 }
 
-// Reads a line that the current section needs; at end of file, notes that the file ended
-// inside a section whose heading was found.
-bool ReportReader::read_needed_line() {
-    if (read_line()) return true;
-    if (in_section_) findings_.file_ends_inside(section_, lines_.line_number());
+// The first heading of a later section that the line holds, or none. A digit-led line is a row
+// of numbers, never a heading, and is not searched: that keeps the test off nearly every line.
+std::string_view ReportReader::later_heading_in(std::string_view line) const {
+    if (is_digit_led(line)) return {};
+    for (const ReportSection& later : later_) {
+        if (line.find(later.heading) != std::string_view::npos) return later.heading;
+    }
+    return {};
+}
+
+// Reads a line of the current section. A line that holds a later section's heading ends the
+// section: it is given back for that section's search, and the section reads no further line.
+bool ReportReader::read_section_line() {
+    if (section_over_ || !read_line()) return false;
+    const std::string_view later = later_heading_in(line_);
+    if (later.empty()) return true;
+    early_end_line_ = lines_.line_number();
+    early_end_heading_ = later;
+    lines_.unread_line();
+    line_ = std::string_view();
+    section_over_ = true;
     return false;
 }
 
-void ReportReader::find_section(const ReportSection& section) {
-    const std::int64_t lines_before = lines_.line_number();
+// Reads a line that the current section needs. A section that ended early at a later heading,
+// or a found section inside which the file ends, is named once.
+bool ReportReader::read_needed_line() {
+    if (read_section_line()) return true;
+    if (early_end_line_ != 0) {
+        findings_.section_ends_early(section_, early_end_line_, early_end_heading_);
+        early_end_line_ = 0;
+    } else if (in_section_ && at_end_) {
+        findings_.file_ends_inside(section_, lines_.line_number());
+    }
+    return false;
+}
+
+void ReportReader::set_section(const ReportSection& section) {
     section_ = section;
+    const auto position =
+        std::find_if(catalogue_.begin(), catalogue_.end(),
+                     [&](const ReportSection& entry) { return entry.role == section.role; });
+    later_ = position == catalogue_.end()
+                 ? std::span<const ReportSection>()
+                 : catalogue_.subspan(static_cast<std::size_t>(position - catalogue_.begin()) + 1);
     in_section_ = false;
+    section_over_ = false;
+    early_end_line_ = 0;
     label_finding_ = false;
+}
+
+void ReportReader::find_section(const ReportSection& section) {
+    set_section(section);
+    const std::int64_t lines_before = lines_.line_number();
+    in_section_ = search_heading(section);
+    if (in_section_) return;
+    section_over_ = true;
+    findings_.section_not_found(section, lines_before);
+}
+
+// True when the heading is found, its line consumed. The search gives up at the next section's
+// heading, leaving that line to its own search; at the end of the file, it returns to where it
+// began.
+bool ReportReader::search_heading(const ReportSection& section) {
+    if (at_end_) return false;
+    const std::string_view next = later_.empty() ? std::string_view() : later_.front().heading;
+    lines_.mark();
     while (read_line()) {
         if (line_.find(section.heading) != std::string_view::npos) {
-            in_section_ = true;
-            return;
+            lines_.release_mark();
+            return true;
+        }
+        if (!next.empty() && line_.find(next) != std::string_view::npos) {
+            lines_.release_mark();
+            lines_.unread_line();
+            line_ = std::string_view();
+            return false;
         }
     }
-    findings_.section_not_found(section, lines_before);
+    lines_.rewind();
+    at_end_ = false;
+    return false;
 }
 
 void ReportReader::skip_lines(std::int64_t count) {
@@ -123,7 +186,14 @@ void ReportReader::check_values(std::string_view tokens, std::span<const double>
 int ReportReader::take_values(std::string_view tokens, std::span<double> values) {
     const int found = take_decimals(tokens, static_cast<int>(values.size()), values.data());
     std::fill(values.begin() + found, values.end(), missing_value_);
+    row_value_count_ = found;
+    row_rest_ = tokens;
     return found;
+}
+
+void ReportReader::forget_row() {
+    row_value_count_ = 0;
+    row_rest_ = std::string_view();
 }
 
 // Past the end of the file: false when a missing value keeps the allocation's zero, so that the
@@ -136,6 +206,7 @@ bool ReportReader::fill_missing(std::span<double> values) const {
 }
 
 bool ReportReader::read_year_values(int row, std::span<double> values) {
+    forget_row();
     if (!read_needed_line()) return false;
     std::string_view rest = line_;
     const std::string_view label = next_token(rest);
@@ -147,6 +218,7 @@ bool ReportReader::read_year_values(int row, std::span<double> values) {
 }
 
 bool ReportReader::read_plain_values(std::span<double> values) {
+    forget_row();
     if (!read_needed_line()) return false;
     const int found = take_values(line_, values);
     note_short_row(found, static_cast<int>(values.size()));
@@ -170,6 +242,26 @@ void ReportReader::read_plain_row(YearTable& table, int row, int first_column, i
         table.set_row(row, first_column, row_values_);
 }
 
+int ReportReader::read_label_row(std::span<double> values) {
+    forget_row();
+    if (!read_needed_line()) return 0;
+    const std::size_t equals = line_.find('=');
+    std::string_view rest =
+        equals == std::string_view::npos ? std::string_view() : line_.substr(equals);
+    // The '=' and any blanks or further '=' after it lead to the first value.
+    while (!rest.empty() && (rest.front() == '=' || is_token_delimiter(rest.front())))
+        rest.remove_prefix(1);
+    const std::string_view tokens = rest;
+    const int expected = static_cast<int>(values.size());
+    const int found = take_decimals(rest, expected, values.data());
+    if (found < expected) {
+        findings_.short_row(lines_.line_number(), found, expected,
+                            ReportFindings::MissingShown::empty);
+    }
+    check_values(tokens, values.first(static_cast<std::size_t>(found)));
+    return found;
+}
+
 void ReportReader::read_digit_block(int column, std::span<YearTable* const> tables) {
     block_rows_.assign(static_cast<std::size_t>(count_of(data_.n_years)), 0);
     block_row_count_ = 0;
@@ -185,7 +277,7 @@ void ReportReader::read_digit_block(int column, std::span<YearTable* const> tabl
 void ReportReader::read_digit_rows(int column, std::span<YearTable* const> tables) {
     do {
         read_digit_row(column, tables);
-    } while (read_line() && is_digit_led(line_));
+    } while (read_section_line() && is_digit_led(line_));
 }
 
 // One row of a digit-led block, the current line.
@@ -198,16 +290,24 @@ void ReportReader::read_digit_row(int column, std::span<YearTable* const> tables
                                    data_.first_year + data_.n_years - 1);
         return;
     }
-    if (block_rows_[static_cast<std::size_t>(row)] == 0) {
-        block_rows_[static_cast<std::size_t>(row)] = 1;
-        ++block_row_count_;
-    }
+    note_repeated_year(row, column);
     row_values_.resize(tables.size());
     const int found = take_values(rest, row_values_);
     for (std::size_t j = 0; j < tables.size(); ++j)
         tables[j]->at(row, column) = row_values_[j];
     note_short_row(1 + found, 1 + static_cast<int>(tables.size()));
     check_values(rest, std::span(row_values_).first(static_cast<std::size_t>(found)));
+}
+
+// A year that already had a row in the block: the new row replaces it, and that is named.
+void ReportReader::note_repeated_year(int row, int column) {
+    std::int64_t& row_line = block_rows_[static_cast<std::size_t>(row)];
+    if (row_line == 0) {
+        ++block_row_count_;
+    } else {
+        findings_.year_repeated(lines_.line_number(), data_.first_year + row, column + 1, row_line);
+    }
+    row_line = lines_.line_number();
 }
 
 void ReportReader::mark_missing_years(int column, std::span<YearTable* const> tables) {

@@ -7,8 +7,8 @@ namespace scantelk {
 bool LineReader::open(const char* path) {
     file_.reset(std::fopen(path, "rb"));
     if (buffer_.size() != kBlockSize) buffer_ = BlockBuffer(kBlockSize);
-    begin_ = end_ = scanned_ = 0;
-    at_end_ = read_failed_ = false;
+    begin_ = end_ = scanned_ = last_line_ = 0;
+    at_end_ = read_failed_ = marked_ = false;
     line_number_ = 0;
     return file_ != nullptr;
 }
@@ -32,6 +32,7 @@ bool LineReader::read_line(std::string_view& line) {
             continue;
         }
         line = std::string_view(base + begin_, line_end - begin_);
+        last_line_ = begin_;
         begin_ = next;
         scanned_ = 0;
         ++line_number_;
@@ -39,16 +40,37 @@ bool LineReader::read_line(std::string_view& line) {
     }
 }
 
+void LineReader::unread_line() {
+    begin_ = last_line_;
+    scanned_ = 0;
+    --line_number_;
+}
+
+void LineReader::mark() {
+    marked_ = true;
+    mark_ = begin_;
+    mark_line_number_ = line_number_;
+}
+
+void LineReader::rewind() {
+    begin_ = mark_;
+    scanned_ = 0;
+    line_number_ = mark_line_number_;
+    marked_ = false;
+}
+
 void LineReader::refill() {
     if (!file_) {
         at_end_ = true;
         return;
     }
-    const std::size_t pending = end_ - begin_;
-    if (begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, pending);
-        begin_ = 0;
-        end_ = pending;
+    // Bytes before the first one still wanted are dropped; a mark keeps its line and all after.
+    const std::size_t keep_from = marked_ ? mark_ : begin_;
+    if (keep_from > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + keep_from, end_ - keep_from);
+        begin_ -= keep_from;
+        mark_ -= marked_ ? keep_from : 0;
+        end_ -= keep_from;
     }
     if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2, end_);
     const std::size_t got =

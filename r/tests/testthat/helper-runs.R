@@ -20,8 +20,9 @@ make_run <- function(..., edit = identity) {
   read_scantelk(paste0(base, ".tmp"))
 }
 
+# A summary of these lines, each ended by CR LF as the writer ends them.
 write_summary <- function(lines) {
   path <- tempfile(fileext = ".tmp")
-  writeLines(lines, path)
+  writeBin(charToRaw(paste0(lines, "\r\n", collapse = "")), path)
   path
 }

@@ -51,3 +51,17 @@ test_that("plot_compare refuses a name given twice and an F column that does not
     expect_error(plot_compare(list(a = run), f_column = f_column), "f_column must be 1, 2 or 3")
   }
 })
+
+test_that("a legend stands above every value of its panel, whatever the values' size", {
+  png(tempfile(fileext = ".png"), 480, 480)
+  on.exit(dev.off())
+  for (names in list(c("observed", "predicted"), paste("run", 1:12))) {
+    key <- list(legend = names, col = 1, lty = 1)
+    for (high in c(1, 2500, 1e7)) {
+      scantelk:::open_panel(1980:2021, c(0, high / 2, high), "Title", "Value", key = key)
+      legend_box <- do.call(legend, c(list("topright", plot = FALSE),
+                                      scantelk:::fit_key(key)$arguments))$rect
+      expect_gt(legend_box$top - legend_box$h, high)
+    }
+  }
+})

@@ -50,6 +50,12 @@ test_that("a use flag of -1 before a used index counts as used", {
   expect_equal(dimnames(run$index_fit)$index, c("1", "3"))
 })
 
+test_that("a hundred indices and index values of three characters widen their fields", {
+  run <- make_run("--indices", "100", edit = function(dat) sub("^2 2 ", "-10 100 ", dat))
+  expect_equal(run$index_spec$value1[1:3], c(-10L, 100L, 2L))
+  expect_equal(dimnames(run$index_fit)$index, as.character(1:100))
+})
+
 test_that("a title equal to a block heading is read as the title only", {
   run <- make_run("--title", "Natural Mortality")
   expect_equal(run$title, "Natural Mortality")
@@ -63,25 +69,73 @@ test_that("overflowing values give Inf and -Inf; a hand-written NaN gives NaN", 
   })
   expect_equal(unname(run$natural_mortality[1, 1:2]), c(Inf, -Inf))
   text <- readLines(tiny_path())
-  nan <- write_summary(replace(text, 4, sub("^[^ ]+", "NaN", text[4])))
+  nan <- write_summary(replace(text, 4, sub("^[^ ]+  ", "NaN            ", text[4])))
   expect_identical(read_scantelk(nan)$natural_mortality[1, ], c(`2000` = NaN, `2001` = 0.2))
 })
 
-# (3) A damaged summary names the file and the line.
+# (3) Only what the writer writes is a summary; its numbers are the correctly rounded doubles.
 
-test_that("a damaged summary stops with its file and line", {
+test_that("every bad summary of the shared table is refused with its own message", {
+  folder <- repo_file("tests", "bad_summaries")
+  cases <- read.delim(file.path(folder, "cases.tsv"), quote = "", colClasses = "character")
+  paths <- file.path(folder, cases$file)
+  where <- ifelse(cases$line == "-", "", paste0(" line ", cases$line))
+  messages <- vapply(paths, function(path) {
+    tryCatch({
+      read_scantelk(path)
+      "read without an error"
+    }, error = conditionMessage)
+  }, character(1), USE.NAMES = FALSE)
+  expect_identical(messages, paste0(paths, where, ": ", cases$message))
+})
+
+test_that("a file that cannot be read is named with the system's reason", {
+  expect_error(read_scantelk(file.path(tempdir(), "missing.tmp")),
+               "cannot read .*missing.tmp: No such file or directory")
+  expect_error(read_scantelk(tempdir()), "cannot read .*: Is a directory")
+})
+
+# Every number of the summary in the order of the file: lines, then fields.
+numbers_in_file_order <- function(run) {
+  blocks <- setdiff(names(scantelk:::headings), "index_spec")
+  unlist(lapply(blocks, function(block) {
+    values <- run[[block]]
+    as.vector(if (is.null(dim(values))) values else aperm(values))
+  }))
+}
+
+# Each number field of the file as C's strtod reads it, one token at a time.
+numbers_by_token <- function(path) {
+  tokens <- unlist(strsplit(readLines(path)[-1], " +"))
+  form <- "^(-?[0-9][.][0-9]{6}E[+-][0-9]{3}|NaN|-?Inf)$"
+  .Call(scantelk:::C_strtod_numbers, grep(form, tokens, value = TRUE))
+}
+
+# tiny.tmp with extreme numbers in seven lines of left fields and seven of right fields.
+extreme_summary <- function() {
+  # as.numeric() misreads the last bit of the first two.
+  extremes <- c("6.364065E-002", "3.441594E-007", "1.797693E+308", "4.940656E-324",
+                "-2.225074E-308", "9.999999E+028", "1.000000E-016", "-1.234567E-017",
+                "1.000000E+029", "NaN", "Inf", "-Inf", "-9.876543E+100", "0.000000E+000")
+  pairs <- split(extremes, rep(1:7, each = 2))
   text <- readLines(tiny_path())
-  damaged <- list(
-    "line 2: expected five integers" = replace(text, 2, "2  2000  2  1"),
-    "line 6: expected the heading \"Maturity\"" = replace(text, 6, "Maturty"),
-    "line 7: expected 2 values, found 1" = replace(text, 7, "5.000000E-001"),
-    "line 8: \"x\" is not a number" = replace(text, 8, "x 1"),
-    "line 34: the file ends inside the block \"Index Specification\"" = text[1:33],
-    "line 56: expected the end of the file" = c(text, "extra")
-  )
-  for (expected in names(damaged)) {
-    path <- write_summary(damaged[[expected]])
-    expect_error(read_scantelk(path), paste(path, expected), fixed = TRUE)
+  text[c(4, 5, 7, 8, 10, 11, 13)] <- vapply(pairs, function(pair) {
+    paste0(formatC(pair, width = -15), " ", collapse = "")
+  }, "")
+  text[c(38, 39, 40, 42, 43, 45, 46)] <- vapply(pairs, function(pair) {
+    paste0(formatC(pair, width = 15), " ", collapse = "")
+  }, "")
+  write_summary(text)
+}
+
+test_that("each field reads as strtod reads it: bundled summaries and extreme numbers", {
+  bundled <- dir(system.file("extdata", package = "scantelk"), "[.]tmp$", full.names = TRUE,
+                 recursive = TRUE)
+  for (path in c(bundled, extreme_summary())) {
+    expect_identical(numbers_in_file_order(read_scantelk(path)), numbers_by_token(path))
+  }
+  for (path in dir(repo_file("tests", "golden"), "[.]tmp$", full.names = TRUE)) {
+    expect_identical(numbers_in_file_order(read_scantelk(path)), numbers_by_token(path))
   }
 })
 
