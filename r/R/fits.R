@@ -7,9 +7,6 @@ fits_proportions <- c("catch_proportions", "discard_proportions")
 fits_tables <- c(fits_totals, fits_proportions)
 # The sample-size table of the summary that goes with each table of proportions.
 fits_sample_sizes <- c(catch_proportions = "catch_ess", discard_proportions = "discard_ess")
-# The program finishes the CSV while it reads the report, before it writes the summary, so a
-# CSV of the same run can be a little older than its summary; one this much older is not.
-fits_slack_seconds <- 10
 
 fits_whole <- "[0-9]{1,9}"
 fits_year <- "-?[0-9]{1,9}"
@@ -129,7 +126,7 @@ fits_path <- function(summary) {
 fits_beside <- function(summary) {
   path <- fits_path(summary)
   if (!file.exists(path)) return(NULL)
-  if (file.mtime(path) < file.mtime(summary) - fits_slack_seconds) {
+  if (file.mtime(path) < file.mtime(summary)) {
     warning(sprintf("%s is older than %s: its fits, of an earlier run, are left out", path,
                     summary), call. = FALSE)
     return(NULL)

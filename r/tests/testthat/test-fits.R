@@ -48,7 +48,7 @@ test_that("the fits beside a summary are read with their types", {
 test_that("no CSV gives no fits, and an older one is left out with a warning", {
   summary <- tiny_with_fits()
   csv <- sub("tmp$", "fits.csv", summary)
-  Sys.setFileTime(csv, file.mtime(summary) - 3600)
+  Sys.setFileTime(csv, file.mtime(summary) - 1)
   expect_warning(run <- read_scantelk(summary), paste(csv, "is older than", summary),
                  fixed = TRUE)
   expect_null(run$fits)
