@@ -3,6 +3,7 @@
 # writing as many bytes as the summary holds. Run by hand from the repository root:
 #
 #   bash bench/run_benchmark.sh [--fits] [--magnitudes | --small | --readers] [years] [runs]
+#   bash bench/run_benchmark.sh --gather [count]
 #
 # --fits: scantelk also writes the fits file, and the floor writes its bytes too.
 # The reference run is 2000 years, 500 ages, 2 fleets, 2 selectivity blocks, 20 used indices.
@@ -11,6 +12,8 @@
 # against `cat` of its two files, each sample a batch of 20 runs (a run takes a millisecond or
 # two); 41 samples unless given. --readers: the reference run's conversion against Python's and
 # R's reading of its summary, and the haddock summary's reading (bench/readers_benchmark.sh).
+# --gather: 1,000 (or count) replicates of the haddock example gathered serially into one table
+# by Python and R (bench/gather_benchmark.sh).
 # scantelk and the floor run alternately; it prints the median ratio scantelk/floor of the
 # wall-clock time and of the CPU time (user + system of the child processes), the throughput
 # and the peak memory. The CPU ratio is the measure to compare: the floor's wall-clock time
@@ -24,6 +27,7 @@ case "${1:-}" in
   --magnitudes) shape=magnitudes; shift ;;
   --small) shape=small; shift ;;
   --readers) shape=readers; shift ;;
+  --gather) shape=gather; shift ;;
 esac
 years=${1:-2000}
 runs=${2:-$([ "$shape" = small ] && echo 41 || echo 7)}
@@ -38,6 +42,9 @@ cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$root/build" -j2 --target scantelk >/dev/null
 # BENCH_BINARY names another build to time, such as an earlier commit's, for a comparison.
 binary=${BENCH_BINARY:-$root/build/scantelk}
+if [ "$shape" = gather ]; then
+  exec bash "$root/bench/gather_benchmark.sh" "$binary" "$work/gather" "${1:-1000}"
+fi
 
 batch=1
 case $shape in

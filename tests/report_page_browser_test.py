@@ -1,8 +1,9 @@
 """The report page in a real browser: headless Chromium opens it from a file, as a reader would.
 
 Pages and full-page screenshots of each layout (one run with its fits, a run whose report was
-cut short, three runs, a retrospective set) are kept in SCANTELK_PAGE_OUTPUT (CTest sets it to a folder of the
-build), so that they can be looked at after the test.
+cut short, three runs, a retrospective set, 25 replicates drawn as an ensemble) are kept in
+SCANTELK_PAGE_OUTPUT (CTest sets it to a folder of the build), so that they can be looked at
+after the test.
 """
 import os
 import subprocess
@@ -77,11 +78,20 @@ def retrospective_set(folder: Path) -> list[Path]:
             for peel in range(PEELS + 1)]
 
 
+def replicates(folder: Path) -> list[Path]:
+    """25 replicates of the haddock example's stock: an ensemble."""
+    subprocess.run([sys.executable, REPO / "scripts" / "make_run.py", folder / "replicate",
+                    *HADDOCK, "--replicates", "25"], check=True)
+    subprocess.run([BINARY, *sorted(folder.glob("replicate-*.dat"))], check=True)
+    return sorted(folder.glob("replicate-*.tmp"))
+
+
 @pytest.mark.parametrize("name, make, heading", [
     ("haddock", haddock, "Simulated haddock-like stock, base run"),
     ("truncated", truncated, "Simulated stock"),
     ("three", three_runs, "3 runs compared"),
     ("retro", retrospective_set, "Haddock, base run"),
+    ("replicates", replicates, "25 runs compared"),
 ])
 def test_chromium_shows_every_figure_within_the_width_and_a_row_per_year(
         browser, output, name, make, heading):
@@ -103,6 +113,8 @@ def test_chromium_shows_every_figure_within_the_width_and_a_row_per_year(
     assert sum(row.is_displayed() for row in rows) == len(scantelk.read(shown)["years"])
     if name == "retro":
         assert browser.find_element(By.ID, "mohns-rho").is_displayed()
+    ensemble = browser.find_elements(By.ID, "ensemble-quantiles")
+    assert [table.is_displayed() for table in ensemble] == ([True] if name == "replicates" else [])
     fits = browser.find_elements(By.CSS_SELECTOR, "#fits figure")
     assert len(fits) == (name == "haddock")
     screenshot(browser, page.with_suffix(".png"))

@@ -7,7 +7,7 @@ from typing import Mapping, Sequence, Union
 import numpy as np
 import pandas as pd
 
-from scantelk.gather import run_names
+from scantelk.gather import gather, run_names
 from scantelk.long_form import compare, long_arrays, long_frame
 from scantelk.reader import PathLike, read
 from scantelk.retrospective import check_f_column
@@ -15,14 +15,16 @@ from scantelk.retrospective import check_f_column
 PROBS = (0.05, 0.25, 0.5, 0.75, 0.95)
 # The quantities of an ensemble, in the order of its tables and plots.
 QUANTITIES = ("ssb", "recruitment", "f")
-Ensemble = Union[pd.DataFrame, Mapping[str, Union[dict, PathLike]], Sequence[Union[dict, PathLike]]]
+Ensemble = Union[pd.DataFrame, Mapping[str, Union[dict, PathLike]], Sequence[Union[dict, PathLike]],
+                 PathLike]
 
 
 def quantiles(x: Ensemble, probs: Sequence[float] = PROBS, f_column: int = 1) -> pd.DataFrame:
     """Quantiles over the runs of SSB, recruitment and average F, per year.
 
     ``x`` is a table of :func:`scantelk.gather` or :func:`scantelk.compare`, or the runs
-    themselves: a list of runs or summary paths, or a dict of names to them. The quantities are
+    themselves: a glob pattern of summaries, a list of runs or summary paths, or a dict of
+    names to them. The quantities are
     ``ssb``, ``recruitment`` (the stock numbers at the first age) and ``f`` (the average F
     column ``f_column``: 1, 2 or 3).
 
@@ -59,6 +61,8 @@ def ensemble_table(x: Ensemble) -> pd.DataFrame:
         return x
     if isinstance(x, Mapping):
         return compare(x)
+    if isinstance(x, (str, os.PathLike)):
+        return gather(os.fspath(x))
     items = list(x)
     paths = [os.fspath(item) if not isinstance(item, dict) else f"{k + 1}"
              for k, item in enumerate(items)]

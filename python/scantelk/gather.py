@@ -14,7 +14,7 @@ import pandas as pd
 from scantelk.long_form import LongArrays, long_arrays, long_frame
 from scantelk.reader import PathLike, labelled, parse
 
-Paths = Union[str, Sequence[PathLike]]
+Paths = Union[PathLike, Sequence[PathLike]]
 # Below this many files a progress bar would flash by.
 _PROGRESS_FROM = 100
 
@@ -51,13 +51,16 @@ def gather(paths: Paths, names: Optional[Sequence[str]] = None, workers: int = 1
 
 
 def _expand(paths: Paths) -> list[str]:
-    if isinstance(paths, (str, bytes)):
-        pattern = os.fsdecode(paths)
-        files = sorted(glob.glob(pattern))
-        if not files:
-            raise ValueError(f"no file matches {pattern}")
-        return files
-    return [os.fspath(path) for path in paths]
+    """The files of a list, of one path, or of a glob pattern (one path with * ? or [)."""
+    if not isinstance(paths, (str, bytes, os.PathLike)):
+        return [os.fspath(path) for path in paths]
+    pattern = os.fsdecode(paths)
+    if not any(wildcard in pattern for wildcard in "*?["):
+        return [pattern]
+    files = sorted(glob.glob(pattern))
+    if not files:
+        raise ValueError(f"no file matches {pattern}")
+    return files
 
 
 def run_names(files: Sequence[str], names: Optional[Sequence[str]]) -> list[str]:

@@ -20,8 +20,9 @@ import pandas as pd
 from scantelk import page_diagnostics as diagnostics
 from scantelk import page_figures as figures
 from scantelk.page_html import Absent, Note, Table, plain, section, table
-from scantelk.page_header import Source, facts, read_source, run_names
-from scantelk.page_runs import compare_items, is_retrospective_set, retro_items
+from scantelk.page_header import Source, facts, read_source, run_names, runs_table
+from scantelk.page_runs import (MOST_RUNS_COMPARED, compare_items, ensemble_items,
+                                is_retrospective_set, retro_items)
 from scantelk.reader import PathLike
 from scantelk.retrospective import check_f_column
 
@@ -29,6 +30,7 @@ __all__ = ["Source", "is_retrospective_set", "render", "report_page"]
 
 SECTIONS = {
     "compare": "Runs compared",
+    "ensemble": "Ensemble of runs",
     "retro": "Retrospective analysis",
     "stock": "Stock",
     "stock-recruitment": "Stock and recruitment",
@@ -81,7 +83,7 @@ footer { color: #666; font-size: 0.85em; margin-top: 2em; padding-bottom: 1.5em;
 
 def report_page(summaries: Sequence[PathLike], path: Optional[PathLike] = None, *,
                 title: Optional[str] = None, names: Optional[Sequence[str]] = None,
-                f_column: int = 1) -> Path:
+                f_column: int = 1, ensemble: bool = False) -> Path:
     """Writes the report page of one or more summaries and returns its path.
 
     `path` defaults to the first summary's path with its extension replaced by ``.html``. The
@@ -89,10 +91,13 @@ def report_page(summaries: Sequence[PathLike], path: Optional[PathLike] = None, 
     one of the summaries. It is opened before any summary is read, so that a page that cannot be
     written fails first. `names` names the runs (by default their file names without the
     extension); `f_column` (1 to 3) is the average-F column that stands for a run in the
-    comparison, the tables and Mohn's rho. Titles, names and paths are shown as plain text, with
-    bytes that are not UTF-8 and control characters as U+FFFD. Raises ValueError for a damaged
-    summary (naming the file and line) or bad arguments, OSError for a file that cannot be read
-    or written (naming the page, never its temporary file).
+    comparison, the tables and Mohn's rho. More than 12 runs, or `ensemble`, are drawn as an
+    ensemble (fan charts and quantiles) instead of a line each.
+
+    Titles, names and paths are shown as plain text, with bytes that are not UTF-8 and control
+    characters as U+FFFD. Raises ValueError for a damaged summary (naming the file and line) or
+    bad arguments, OSError for a file that cannot be read or written (naming the page, never
+    its temporary file).
     """
     check_f_column(f_column)
     if not summaries:
@@ -104,14 +109,16 @@ def report_page(summaries: Sequence[PathLike], path: Optional[PathLike] = None, 
     named = run_names(summaries, names)
     with _replacing(page) as file:
         sources = [read_source(name, summary) for name, summary in zip(named, summaries)]
-        text = render(sources, title=title, f_column=f_column)
+        text = render(sources, title=title, f_column=f_column, ensemble=ensemble)
         with _naming(page):
             file.write(text)
     return page
 
 
-def render(sources: Sequence[Source], *, title: Optional[str] = None, f_column: int = 1) -> str:
+def render(sources: Sequence[Source], *, title: Optional[str] = None, f_column: int = 1,
+           ensemble: bool = False) -> str:
     """The page's HTML text."""
+    ensemble = len(sources) > 1 and (ensemble or len(sources) > MOST_RUNS_COMPARED)
     shown = max(sources, key=lambda source: source.last_year)
     retrospective = is_retrospective_set([source.run for source in sources])
     if title is not None and title.strip():
@@ -122,7 +129,9 @@ def render(sources: Sequence[Source], *, title: Optional[str] = None, f_column: 
         heading = f"{len(sources)} runs compared"
     sections = []
     runs = {source.name: source.run for source in sources}
-    if len(sources) > 1:
+    if ensemble:
+        sections.append(("ensemble", ensemble_items(runs, f_column, runs_table(sources, shown))))
+    elif len(sources) > 1:
         sections.append(("compare", compare_items(runs, f_column)))
     if retrospective:
         sections.append(("retro", retro_items(runs, f_column)))
@@ -142,7 +151,7 @@ def render(sources: Sequence[Source], *, title: Optional[str] = None, f_column: 
 <body>
 <header>
 <h1>{html.escape(heading)}</h1>
-{facts(sources, shown)}
+{facts(sources, shown, listed=not ensemble)}
 {diagnostics.completeness(shown.run, shown.path)}
 <nav aria-label="Contents"><ol>{contents}</ol></nav>
 </header>

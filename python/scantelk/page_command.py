@@ -23,7 +23,9 @@ a series without any value or zero throughout, is replaced by a sentence saying 
 or more summaries, a section "compare" comes first, and, when the runs share their first year
 and end in different years (a retrospective set), a section "retro" with the retrospective
 plot and Mohn's rho; the other sections show the run that ends last, or the first given when
-all end in the same year. Titles, names and paths are shown as given, as plain text.
+all end in the same year. More than 12 runs, or --ensemble, are drawn as an ensemble (section
+"ensemble": fan charts, the quantiles of the last year all runs hold, the list of runs folded
+away) in place of the comparison. Titles, names and paths are shown as given, as plain text.
 
 The page needs nothing beside it: figures are inline SVG, no file or network address is
 referenced, and no JavaScript is needed to see it. It is written whole or not at all (a
@@ -60,6 +62,9 @@ def _parser(prog: Optional[str]) -> argparse.ArgumentParser:
     parser.add_argument("--f-column", type=int, choices=(1, 2, 3), default=1, metavar="N",
                         help="the average-F column (1 to 3, default 1) that stands for a run in "
                              "the comparison, the tables and Mohn's rho")
+    parser.add_argument("--ensemble", action="store_true",
+                        help="draw the runs as an ensemble (fan charts and quantiles) rather "
+                             "than a line each, as for more than 12 runs")
     return parser
 
 
@@ -68,7 +73,7 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
     names = arguments.names.split(",") if arguments.names is not None else None
     try:
         report_page(arguments.summaries, arguments.output, title=arguments.title, names=names,
-                    f_column=arguments.f_column)
+                    f_column=arguments.f_column, ensemble=arguments.ensemble)
     except (ValueError, OSError) as error:
         print(f"{prog or 'scantelk-report'}: error: {_one_line(error)}", file=sys.stderr)
         return 1

@@ -12,7 +12,7 @@ import pandas as pd
 from matplotlib.ticker import FuncFormatter, LogLocator, NullFormatter
 
 from scantelk.page_figures import (NEGATIVE, POSITIVE, Run, beside, label, no_used_index,
-                                   no_years, panels, used_indices)
+                                   no_years, over_the_years, panels, used_indices)
 from scantelk.fits import fits_path
 from scantelk.page_html import Absent, Drawn, Item, Note, Table, plain, table, three_decimals, \
     year_ranges
@@ -173,7 +173,7 @@ def fits_items(run: Run, summary: Path) -> list[Item]:
         return [Note(f"The catch and composition fits are shown here when the run is converted "
                      f"with scantelk --fits, which writes {plain(fits_path(summary))} beside "
                      f"the summary.")]
-    return [Drawn(plot_fits(dict(run)),
+    return [Drawn(over_the_years(plot_fits(dict(run)), run["years"]),
                   "Per fleet: observed catch (points) against the model's prediction (line); the "
                   "Pearson residuals of the proportions at age as bubbles, their area "
                   "proportional to the residual's size, filled where the observed proportion "

@@ -193,10 +193,27 @@ def label(axes: Axes, years: Optional[Sequence[int]], title: str, quantity: str,
         low, high = min(data.y0, 0.0), max(data.y1, 0.0)
         margin = 0.05 * (high - low) if high > low else 1.0
         axes.set_ylim(low - margin if low < 0 else 0.0, high + margin)
-    if np.isfinite([data.y0, data.y1]).all() and max(abs(data.y0), abs(data.y1)) >= 1e4:
-        axes.yaxis.set_major_formatter(_THOUSANDS)  # rather than an offset such as "1e6"
+    _whole_numbers(axes)
     if legend and len(axes.get_legend_handles_labels()[0]) > 1:
         beside(axes)
+
+
+def over_the_years(figure: Figure, years: Sequence[int]) -> Figure:
+    """A figure drawn by a reader's function, its panels over the years given the page's year
+    axis and numbers."""
+    for axes in figure.axes:
+        if years:
+            year_axis(axes, years)
+        _whole_numbers(axes)
+    return figure
+
+
+def _whole_numbers(axes: Axes) -> None:
+    """Large values in full, with thousands separators, rather than with an offset ("1e6")."""
+    low, high = axes.dataLim.y0, axes.dataLim.y1
+    if axes.get_yscale() == "linear" and np.isfinite([low, high]).all() \
+            and max(abs(low), abs(high)) >= 1e4:
+        axes.yaxis.set_major_formatter(_THOUSANDS)
 
 
 def beside(axes: Axes, *handles_labels: list, **options: Any) -> None:

@@ -13,7 +13,7 @@ from typing import Any, Optional, Sequence
 import pandas as pd
 
 from scantelk.page_figures import used_indices
-from scantelk.page_html import plain, table
+from scantelk.page_html import Table, plain, table
 from scantelk.reader import PathLike, read
 
 
@@ -61,8 +61,9 @@ def read_source(name: str, summary: PathLike) -> Source:
     return Source(name, path, run, path.stat().st_mtime)
 
 
-def facts(sources: Sequence[Source], shown: Source) -> str:
-    """What the page shows: the summaries, then the dimensions of the run its sections show."""
+def facts(sources: Sequence[Source], shown: Source, listed: bool = True) -> str:
+    """What the page shows: the summaries (`listed`: in a table; else a sentence, the list
+    being in the ensemble section), then the dimensions of the run its sections show."""
     run, dims = shown.run, shown.run["dims"]
     facts = [
         ("Summary", shown.shown_path),
@@ -77,9 +78,16 @@ def facts(sources: Sequence[Source], shown: Source) -> str:
     ) + "</dl>"
     if len(sources) == 1:
         return text
-    caption = (f"{len(sources)} runs; the sections after the comparison show "
-               f"{_which(sources, shown)}:")
-    return table("runs", caption, _runs_frame(sources), text_columns=4).html + text
+    if not listed:
+        return (f'<p class="runs">{len(sources)} runs, listed in the ensemble section; the '
+                f"detailed sections show {html.escape(_which(sources, shown))}:</p>" + text)
+    return runs_table(sources, shown).html + text
+
+
+def runs_table(sources: Sequence[Source], shown: Source) -> Table:
+    """The table of the runs, which names the one the detailed sections show."""
+    caption = f"{len(sources)} runs; the detailed sections show {_which(sources, shown)}:"
+    return table("runs", caption, _runs_frame(sources), text_columns=4)
 
 
 def _which(sources: Sequence[Source], shown: Source) -> str:

@@ -1,5 +1,5 @@
 """The sections of the report page that set several runs side by side: the comparison of a few
-runs and the retrospective analysis of a base run and its peels.
+runs, the ensemble of many, and the retrospective analysis of a base run and its peels.
 """
 from __future__ import annotations
 
@@ -7,13 +7,18 @@ from typing import Any, Mapping, Sequence, cast
 
 import pandas as pd
 
-from scantelk.page_figures import Run, beside, colour, label, panels, recruits_by_year
-from scantelk.page_html import Absent, Drawn, Item, Note, table, three_decimals
+from scantelk.ensembles import PROBS, quantiles
+from scantelk.page_figures import (Run, beside, colour, label, over_the_years, panels,
+                                   recruits_by_year)
+from scantelk.page_html import Absent, Block, Drawn, Item, Note, Table, table, three_decimals
 from scantelk.long_form import Runs
 from scantelk.plot import COLOURS, _line, literal, plot_retro
+from scantelk.plot_ensemble import plot_ensemble
 from scantelk.retrospective import mohns_rho, retro
 
 RECRUITMENT = "recruitment is the stock numbers at the first age, the recruits of that year"
+# More runs than this are an ensemble: their spread is drawn, not a line each.
+MOST_RUNS_COMPARED = 12
 
 
 def compare_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
@@ -22,8 +27,7 @@ def compare_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
     with_years = {name: run for name, run in runs.items() if run["years"]}
     if not with_years:
         return [Absent("None of the runs has a model year, so there is nothing to compare.")]
-    years = range(min(run["years"][0] for run in with_years.values()),
-                  max(run["years"][-1] for run in with_years.values()) + 1)
+    years = _span(with_years)
     figure, axes = panels(3, columns=3)
     for n, (name, run) in enumerate(with_years.items()):
         style = {"color": colour(n), "linestyle": ("-", "--", ":", "-.")[n // len(COLOURS) % 4],
@@ -46,6 +50,49 @@ def compare_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
                   last, text_columns=1)]
 
 
+def ensemble_items(runs: Mapping[str, Run], f_column: int, run_list: Table) -> list[Item]:
+    """The fan charts of the runs, the quantiles of their last common year, and the list of the
+    runs folded away."""
+    with_years = {name: run for name, run in runs.items() if run["years"]}
+    if not with_years:
+        return [Absent("None of the runs has a model year, so there is no ensemble to draw.")]
+    ensemble = cast(Runs, with_years)
+    items: list[Item] = [
+        Note(f"The {len(runs)} runs are drawn as an ensemble: per year, the median over the runs "
+             f"(line) and the bands that hold their central 50 % and 90 %. A run without a "
+             f"value in a year is left out of that year. F is the average-F column "
+             f"{f_column}; {RECRUITMENT}."),
+        Drawn(over_the_years(plot_ensemble(ensemble, f_column=f_column), _span(with_years)),
+              "Spawning stock biomass, recruitment and average F over the runs: the median "
+              "(line) and the central 50 % and 90 % of the runs (bands)."),
+    ]
+    first = max(run["years"][0] for run in with_years.values())
+    last = min(run["years"][-1] for run in with_years.values())
+    if first <= last:
+        items.append(_quantile_table(quantiles(ensemble, PROBS, f_column), last, f_column))
+    else:
+        items.append(Note("The runs have no year in common, so there is no table of their "
+                          "quantiles."))
+    items.append(Block(f"<details><summary>The {len(runs)} runs</summary>\n{run_list.html}\n"
+                       f"</details>"))
+    return items
+
+
+def _quantile_table(table_: pd.DataFrame, year: int, f_column: int) -> Table:
+    """The quantiles of each quantity in `year`, one row per quantity."""
+    names = {"ssb": "SSB", "recruitment": "Recruitment", "f": f"F{f_column}"}
+    in_year = table_[table_["year"] == year]
+    rows = []
+    for quantity, name in names.items():
+        of_quantity = in_year[in_year["quantity"] == quantity]
+        rows.append([name, *of_quantity["value"].tolist(),
+                     str(int(of_quantity["n_runs"].iloc[0])) if len(of_quantity) else "0"])
+    columns = ["Quantity", *(f"{100 * prob:g} %" for prob in PROBS), "Runs with a value"]
+    return table("ensemble-quantiles", f"Quantiles over the runs in {year}, the last year all "
+                                       f"runs hold", pd.DataFrame(rows, columns=columns),
+                 text_columns=1)
+
+
 def retro_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
     peels = retro(cast(Runs, runs), f_column)
     rho = mohns_rho(peels)
@@ -63,7 +110,7 @@ def retro_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
              f"over the peels of (peel's estimate / base run's estimate - 1). F is the "
              f"average-F column {f_column}; {RECRUITMENT}. A rho of NA: the base run's "
              f"estimate is 0 for some peel, or the runs have no ages."),
-        Drawn(plot_retro(cast(Runs, runs), f_column=f_column),
+        Drawn(over_the_years(plot_retro(cast(Runs, runs), f_column=f_column), _span(runs)),
               "The base run (black) and its peels, each ending in a point at its last year; "
               "each panel's title gives Mohn's rho. Recruitment is the stock numbers at the "
               "first age."),
@@ -71,6 +118,12 @@ def retro_items(runs: Mapping[str, Run], f_column: int) -> list[Item]:
         table("retro-peels", "Each peel against the base run in the peel's last year",
               peel_table, text_columns=2),
     ]
+
+
+def _span(runs: Mapping[str, Run]) -> range:
+    """Every year of some run (each run having years)."""
+    return range(min(run["years"][0] for run in runs.values()),
+                 max(run["years"][-1] for run in runs.values()) + 1)
 
 
 def is_retrospective_set(runs: Sequence[Mapping[str, Any]]) -> bool:

@@ -1,6 +1,8 @@
 import copy
+import os
 import re
 import shutil
+import subprocess
 from pathlib import Path
 
 import numpy as np
@@ -10,6 +12,7 @@ import scantelk
 from conftest import golden
 
 RETRO = Path(scantelk.__file__).parent / "data" / "retro"
+R_LIBRARY = os.environ.get("SCANTELK_R_LIBRARY")
 
 
 @pytest.fixture(scope="module")
@@ -85,6 +88,23 @@ def test_quantiles_are_rs_type_7_over_the_runs_that_have_a_value():
         assert rows["n_runs"].tolist() == [3] * 5 + [2] * 5
     with pytest.raises(ValueError, match="probs must lie between 0 and 1"):
         scantelk.quantiles(three_runs(), probs=[0.5, 1.5])
+
+
+@pytest.mark.skipif(not R_LIBRARY or not shutil.which("Rscript"),
+                    reason="needs Rscript and SCANTELK_R_LIBRARY, the R package's library")
+def test_r_and_python_quantiles_agree_to_the_bit():
+    paths = [RETRO / f"{name}.tmp" for name in ("base", "peel1", "peel2")]
+    script = ('q <- scantelk::scantelk_quantiles(commandArgs(TRUE), probs = c(0.1, 0.5, 0.9))\n'
+              'cat(sprintf("%s %d %a %d", q$quantity, q$year, q$value, q$n_runs), sep = "\\n")')
+    result = subprocess.run(["Rscript", "-e", script, *map(str, paths)], check=True, text=True,
+                            capture_output=True, env={**os.environ, "R_LIBS": R_LIBRARY})
+    # The peels end in 2008 and 2007: their last years have two runs and one.
+    from_r = [(q, int(y), float.fromhex(v), int(n))
+              for q, y, v, n in (line.split() for line in result.stdout.splitlines())]
+    ours = scantelk.quantiles(paths, probs=[0.1, 0.5, 0.9])
+    assert from_r == list(ours[["quantity", "year", "value", "n_runs"]].itertuples(
+        index=False, name=None))
+    assert ours["n_runs"].tolist()[21:30] == [3] * 3 + [2] * 3 + [1] * 3
 
 
 def test_the_fan_chart_draws_the_median_the_bands_and_the_base_with_one_legend():

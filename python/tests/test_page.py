@@ -158,6 +158,29 @@ def test_a_retrospective_set_gives_the_readers_mohns_rho(tmp_path):
     assert page.sections["compare"]["figures"] == page.sections["retro"]["figures"] == 1
 
 
+@pytest.mark.parametrize("count, options", [(25, {}), (3, {"ensemble": True})])
+def test_many_runs_are_an_ensemble_with_no_line_or_legend_entry_per_run(tmp_path, count, options):
+    binary = os.environ.get("SCANTELK_BINARY", str(REPO / "build" / "scantelk"))
+    subprocess.run([sys.executable, REPO / "scripts" / "make_run.py", tmp_path / "sim",
+                    "--replicates", str(count), "--seed", "7", "--years", "6", "--ages", "3"],
+                   check=True)
+    subprocess.run([binary, *sorted(tmp_path.glob("sim-*.dat"))], check=True)
+    summaries = sorted(tmp_path.glob("sim-*.tmp"))
+    page = page_of(*summaries, **options)
+    text = (tmp_path / "page.html").read_text()
+    assert list(page.sections) == ["ensemble"] + RUN_SECTIONS
+    quantiles = scantelk.quantiles({path.stem: path for path in summaries})
+    last = quantiles[quantiles["year"] == scantelk.read(summaries[0])["years"][-1]]
+    assert [row[1:] for row in page.tables["ensemble-quantiles"][1:]] == [
+        [f"{value:.7g}" for value in last.loc[last["quantity"] == quantity, "value"]]
+        + [str(count)] for quantity in ("ssb", "recruitment", "f")]
+    assert "<details><summary>" in text and "<details open" not in text
+    assert [row[0] for row in page.tables["runs"][1:]] == [path.stem for path in summaries]
+    svg_texts = {element.text for svg in re.findall(r"<svg.*?</svg>", text, re.DOTALL)
+                 for element in ElementTree.fromstring(svg).iter(SVG + "text")}
+    assert not svg_texts & {path.stem for path in summaries}
+
+
 @pytest.mark.parametrize("first_years, last_years, retrospective", [
     ([1980, 1980, 1980], [2000, 1999, 1998], True),
     ([1980, 1981], [2000, 1999], False),     # different first years: runs to compare only

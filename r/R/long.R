@@ -42,21 +42,33 @@ scantelk_blocks <- c("natural_mortality", "maturity", "catch_weight_at_age", "ss
 scantelk_kinds <- c("input", "effective", "observed", "predicted", "std_residual")
 
 # A run's long form as plain vectors, block and kind as codes into the levels above: runs are
-# stacked as vectors and made a data frame once.
+# stacked as vectors and made a data frame once. Runs of one shape share their labels, which are
+# laid out once per shape; each run adds only its values, year changing fastest.
 long_columns <- function(x) {
   blocks <- intersect(scantelk_blocks, names(x))
-  parts <- lapply(blocks, function(block) block_columns(match(block, scantelk_blocks), x[[block]]))
-  lapply(setNames(nm = c("block", "row", "kind", "year", "value")),
-         function(column) unlist(lapply(parts, `[[`, column), use.names = FALSE))
+  shape <- paste(c(x$dims, "used", dimnames(x$index_fit)$index, blocks), collapse = " ")
+  layout <- long_layouts[[shape]]
+  if (is.null(layout)) {
+    if (length(long_layouts) >= 256) rm(list = ls(long_layouts), envir = long_layouts)
+    parts <- lapply(blocks, function(block) block_columns(match(block, scantelk_blocks),
+                                                          x[[block]]))
+    layout <- lapply(setNames(nm = c("block", "row", "kind", "year")),
+                     function(column) unlist(lapply(parts, `[[`, column), use.names = FALSE))
+    assign(shape, layout, envir = long_layouts)
+  }
+  # aperm() puts year first and the row label last: year changes fastest.
+  values <- lapply(x[blocks], function(values) if (is.null(dim(values))) values else aperm(values))
+  c(layout, list(value = unlist(values, use.names = FALSE)))
 }
+
+long_layouts <- new.env(parent = emptyenv())
 
 # One block's columns, ordered as the file holds them: by row label, then kind, then year. The
 # rows are the ages, fleets, indices or F columns; a table of one row (SSB, recruitment) has 1.
 block_columns <- function(code, values) {
   # R keeps no labels for an empty dimension (no years, no used index): nothing to lay out.
   if (length(values) == 0) {
-    return(list(block = integer(), row = integer(), kind = integer(), year = integer(),
-                value = numeric()))
+    return(list(block = integer(), row = integer(), kind = integer(), year = integer()))
   }
   labels <- if (is.null(dim(values))) list(year = names(values)) else dimnames(values)
   years <- as.integer(labels$year)
@@ -68,9 +80,7 @@ block_columns <- function(code, values) {
     block = rep(code, n),
     row = rep(rows, each = n / length(rows)),
     kind = rep(rep(kinds, each = length(years)), length.out = n),
-    year = rep(years, length.out = n),
-    # aperm() puts year first and the row label last: year changes fastest.
-    value = as.vector(if (is.null(dim(values))) values else aperm(values))
+    year = rep(years, length.out = n)
   )
 }
 

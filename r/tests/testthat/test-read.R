@@ -50,6 +50,12 @@ test_that("a use flag of -1 before a used index counts as used", {
   expect_equal(dimnames(run$index_fit)$index, c("1", "3"))
 })
 
+test_that("a hundred indices and index values of three characters widen their fields", {
+  run <- make_run("--indices", "100", edit = function(dat) sub("^2 2 ", "-10 100 ", dat))
+  expect_equal(run$index_spec$value1[1:3], c(-10L, 100L, 2L))
+  expect_equal(dimnames(run$index_fit)$index, as.character(1:100))
+})
+
 test_that("a title equal to a block heading is read as the title only", {
   run <- make_run("--title", "Natural Mortality")
   expect_equal(run$title, "Natural Mortality")
