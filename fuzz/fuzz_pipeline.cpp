@@ -15,6 +15,7 @@
 
 #include "driver/run.h"
 #include "store/assessment_data.h"
+#include "summary/summary_layout.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define SCANTELK_ADDRESS_SANITIZER 1
@@ -82,14 +83,17 @@ std::vector<LineRun> expected_summary_shape(const scantelk::AssessmentData& data
                       [](const scantelk::IndexSpec& index_spec) { return index_spec.used(); });
     const long ages = scantelk::count_of(data.n_ages);
     const long fleets = scantelk::count_of(data.n_fleets);
-    const long data_line = 16L * scantelk::count_of(data.n_years) + 1;  // the CR counted
-    const long block_lines[] = {ages,   ages,       ages,       ages, ages,     fleets,
-                                fleets, 2 * fleets, 2 * fleets, -1,   3 * used, 2 * used,
-                                3,      ages,       1,          2};
+    // The CR counted, not the LF.
+    const long data_line =
+        static_cast<long>(scantelk::kFieldWidth) * scantelk::count_of(data.n_years) + 1;
+    const long average_f = scantelk::kAverageFColumns;
+    const long block_lines[] = {ages,      ages,       ages,       ages, ages,     fleets,
+                                fleets,    2 * fleets, 2 * fleets, -1,   3 * used, 2 * used,
+                                average_f, ages,       1,          2};
     std::vector<LineRun> shape = {{2, -1}};
     for (const long lines : block_lines) {
         if (lines < 0) {
-            shape.push_back({9, -1});  // heading, the labels and the seven value lines
+            shape.push_back({2 + scantelk::kIndexSpecValues, -1});  // heading, labels, values
         } else {
             shape.push_back({1, -1});
             shape.push_back({lines, data_line});

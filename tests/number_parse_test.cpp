@@ -6,13 +6,21 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "test_support.h"
 #include "util/tokens.h"
+
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace scantelk {
 namespace {
@@ -126,6 +134,73 @@ TEST(ParseDecimal, AgreesWithTheStandardConversionOnRandomNumbers) {
         ASSERT_EQ(parsed, expected) << text;
     }
 }
+
+// Beyond the 800 significant digits that decide any rounding, digits count only as being there:
+// a token of many digits reads as a short spelling of it does.
+TEST(ParseDecimal, ALongTokenReadsAsItsShortSpelling) {
+    const std::string zeros(100000, '0');
+    const std::pair<std::string, std::string> spellings[] = {
+        {"9007199254740993" + zeros + "e-100000", "9007199254740993"},  // halfway: to even
+        {"9007199254740993" + zeros + "1e-100001", "9007199254740993.1"},
+        {"-0." + zeros + "25e100001", "-2.5"},
+        {zeros + "." + zeros + "1" + zeros, "1e-100001"},
+        {"1" + zeros + "." + zeros + "7", "1e100000"},
+        {"0." + zeros + "1e-400", "0"},
+    };
+    for (const auto& [long_spelling, short_spelling] : spellings) {
+        EXPECT_EQ(parse_decimal(long_spelling), parse_decimal(short_spelling)) << short_spelling;
+    }
+}
+
+#ifdef __linux__
+// `head`, 2^32 '0's and `tail` (each at most a page) in a text that takes 1 MB of memory: one
+// block of '0's is mapped 4096 times. Empty where that cannot be done.
+class FourBillionZeros {
+  public:
+    FourBillionZeros(std::string_view head, std::string_view tail) {
+        const int fd = memfd_create("zeros", 0);
+        void* const base = mmap(nullptr, kSize, PROT_READ | PROT_WRITE,
+                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        bool mapped = fd >= 0 && base != MAP_FAILED && ftruncate(fd, kBlock) == 0;
+        if (base != MAP_FAILED) base_ = static_cast<char*>(base);
+        char* const zeros = base_ + kPage;
+        for (std::size_t b = 0; mapped && b < kBlocks; ++b) {
+            mapped = mmap(zeros + b * kBlock, kBlock, PROT_READ | PROT_WRITE,
+                          MAP_SHARED | MAP_FIXED, fd, 0) != MAP_FAILED;
+        }
+        if (fd >= 0) close(fd);
+        if (!mapped) return;
+        std::memset(zeros, '0', kBlock);  // seen through every mapping of the block
+        std::memcpy(zeros - head.size(), head.data(), head.size());
+        std::memcpy(zeros + kBlocks * kBlock, tail.data(), tail.size());
+        text_ = {zeros - head.size(), head.size() + kBlocks * kBlock + tail.size()};
+    }
+    FourBillionZeros(const FourBillionZeros&) = delete;
+    FourBillionZeros& operator=(const FourBillionZeros&) = delete;
+    ~FourBillionZeros() {
+        if (base_ != nullptr) munmap(base_, kSize);
+    }
+    std::string_view text() const { return text_; }
+
+  private:
+    static constexpr std::size_t kPage = 1 << 16;
+    static constexpr std::size_t kBlock = 1 << 20;
+    static constexpr std::size_t kBlocks = 4096;
+    static constexpr std::size_t kSize = kPage + kBlocks * kBlock + kPage;
+    char* base_ = nullptr;
+    std::string_view text_;
+};
+
+// Over 2^32 digits: no count of them wraps, and the exponent is not held below their number.
+// The 801st significant digit is not a zero, so that the digits after it need no look.
+TEST(ParseDecimal, ATokenOfMoreThanFourBillionDigitsReadsAsItsShortSpelling) {
+    if (testing::kAddressSanitizer) GTEST_SKIP() << "four billion checked reads take too long";
+    const std::string first_digits = "1" + std::string(799, '0') + "1";
+    const FourBillionZeros token(first_digits, "e-4294968096");
+    ASSERT_FALSE(token.text().empty());
+    EXPECT_EQ(parse_decimal(token.text()), parse_decimal(first_digits + "e-800"));
+}
+#endif
 
 // A random token: mostly numbers as models write them, with every part varied, and now and then
 // a token that only begins like a number or not at all.

@@ -1,6 +1,8 @@
 // The summary replaces the older one only once complete.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -54,6 +56,37 @@ TEST(SummaryReplacementTest, OnlyACompleteSummaryReplacesTheOlderOne) {
         EXPECT_EQ(fs::status(summary).permissions(), kept);
         EXPECT_EQ(fs::is_symlink(dir.file("run.tmp")), c.through_link);
         EXPECT_EQ(names_in(dir.path()), names);
+    }
+}
+
+// A run.tmp that the user may write in a folder that the user may not is written in place; one
+// that the user may not write is refused before anything is written, folder or not.
+TEST(SummaryReplacementTest, WithoutAFileBesideItTheSummaryIsWrittenInPlace) {
+    const bool root = geteuid() == 0;
+    const std::string as_user = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    if (std::system((as_user + "test -x " SCANTELK_BINARY).c_str()) != 0)
+        GTEST_SKIP() << "no other user to run the program as";
+    const std::string golden = read_file(source_path("tests/golden/tiny.tmp"));
+    for (const bool summary_writable : {true, false}) {
+        TempDir dir;
+        fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);
+        const fs::path folder = dir.path() / "runs";
+        fs::create_directory(folder);
+        fs::copy_file(source_path("examples/tiny.dat"), folder / "run.dat");
+        fs::copy_file(source_path("examples/tiny.rep"), folder / "run.rep");
+        testing::write_file((folder / "run.tmp").string(), "older summary\r\n");
+        const fs::perms read = fs::perms::owner_read | fs::perms::others_read;
+        const fs::perms folder_perms = read | fs::perms::owner_exec | fs::perms::others_exec;
+        fs::permissions(folder / "run.tmp", summary_writable ? fs::perms::all : read);
+        fs::permissions(folder, summary_writable ? folder_perms : fs::perms::all);
+
+        const auto result = run_program(dir.path(), {"runs/run.dat"}, as_user);
+        EXPECT_EQ(result.exit_status, summary_writable ? 0 : 1);
+        EXPECT_EQ(result.error_output,
+                  summary_writable ? "" : "Unable to Open Output File: runs/run.tmp\n");
+        EXPECT_EQ(read_file((folder / "run.tmp").string()),
+                  summary_writable ? golden : "older summary\r\n");
+        fs::permissions(folder, fs::perms::owner_all);
     }
 }
 

@@ -58,6 +58,7 @@ dl.facts dd { margin: 0; overflow-wrap: anywhere; }
 #completeness { margin: 1em 0; padding: 0.4em 1em; border-left: 4px solid #D55E00;
                 background: #fdf3ec; }
 #completeness p, #completeness ul { margin: 0.4em 0; }
+code { white-space: nowrap; }
 nav ol { display: flex; flex-wrap: wrap; gap: 0.2em 1.4em; list-style: none; padding: 0; }
 nav a, a { color: #0b5394; }
 .figures { display: grid; grid-template-columns: repeat(2, minmax(0, 1fr)); gap: 1.2em 1.6em; }

@@ -64,8 +64,9 @@ def completeness(run: Run, summary: Path) -> str:
     if zeros:
         command = f"scantelk --warn --nan {summary.with_suffix('.dat')}"
         parts.append(f"<p><strong>Zeros that may be missing values.</strong> "
-                     f"{html.escape('; '.join(zeros))}. A summary written without --nan has "
-                     f"zeros where the report lacked values; <code>{html.escape(plain(command))}"
+                     f"{html.escape('; '.join(zeros))}. A summary written without "
+                     f"<code>--nan</code> has zeros where the report lacked values; "
+                     f"<code>{html.escape(plain(command))}"
                      f"</code> names what the report lacked and writes it as NaN.</p>")
     return "\n".join(parts) + "\n</div>"
 

@@ -147,7 +147,7 @@ bool alloc_tables(AssessmentData& data) {
                            alloc_year_table(data.index_obs, years, indices) &&
                            alloc_year_table(data.index_pred, years, indices) &&
                            alloc_year_table(data.index_resid, years, indices) &&
-                           alloc_year_table(data.avg_f, years, 3) &&
+                           alloc_year_table(data.avg_f, years, kAverageFColumns) &&
                            alloc_year_table(data.stock_numbers, years, ages) &&
                            alloc_year_table(data.index_input_ess, years, indices) &&
                            alloc_year_table(data.index_eff_ess, years, indices);

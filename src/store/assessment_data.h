@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "summary/summary_layout.h"
+
 namespace scantelk {
 
 // The cells of one table: zero-filled heap memory, or on Linux a mapping of whole 2 MB pages of
@@ -82,7 +84,7 @@ class YearTable {
 
 // Seven values per survey index, in the order of the index-specification lines.
 struct IndexSpec {
-    static constexpr int kValueCount = 7;
+    static constexpr int kValueCount = kIndexSpecValues;
     std::int16_t value[kValueCount] = {};
 
     // The seventh value: any non-zero value, negative included, means the index is used.
@@ -111,7 +113,7 @@ struct AssessmentData {
     YearTable index_obs;
     YearTable index_pred;
     YearTable index_resid;
-    YearTable avg_f;
+    YearTable avg_f;  // kAverageFColumns columns
     YearTable stock_numbers;
     YearTable index_input_ess;
     YearTable index_eff_ess;

@@ -3,9 +3,9 @@
 
 #include <cstddef>
 
-namespace scantelk {
+#include "summary/summary_layout.h"
 
-constexpr std::size_t kFieldWidth = 16;  // 15 characters of number plus one separator space
+namespace scantelk {
 
 enum class FieldAlign { left, right };
 

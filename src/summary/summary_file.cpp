@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "summary/number_field.h"
+#include "summary/summary_layout.h"
 #include "util/file_io.h"
 #include "util/replacement_file.h"
 
 namespace scantelk {
 namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
 
 // A binary file with a large buffer of its own, so every line ends in exactly CR-LF on every
 // platform. It replaces the older summary only once complete, so a full disk costs nothing.
@@ -127,14 +126,14 @@ void put_padded_integer(SummaryOutput& out, int value, int width, int min_digits
 }
 
 void write_index_specification(SummaryOutput& out, const AssessmentData& data) {
-    write_heading(out, "Index Specification");
+    write_heading(out, heading::kIndexSpecification);
     for (int i = 0; i < static_cast<int>(data.index_specs.size()); ++i) {
         out.put("INDEX-");
         put_padded_integer(out, i + 1, 2, 2);
         out.put("  ");
     }
     out.end_line();
-    for (int k = 0; k < IndexSpec::kValueCount; ++k) {
+    for (int k = 0; k < kIndexSpecValues; ++k) {
         for (const IndexSpec& index_spec : data.index_specs) {
             put_padded_integer(out, index_spec.value[k], 2, 1);
             out.put("        ");
@@ -159,26 +158,26 @@ void write_used_index_block(SummaryOutput& out, std::string_view heading,
 void write_blocks(SummaryOutput& out, const AssessmentData& data) {
     constexpr FieldAlign left = FieldAlign::left;
     constexpr FieldAlign right = FieldAlign::right;
-    write_table_block(out, "Natural Mortality", data.nat_mort, left);
-    write_table_block(out, "Maturity", data.maturity, left);
-    write_table_block(out, "Catch Weight at Age", data.catch_waa, left);
-    write_table_block(out, "Spawning Stock Weight at Age", data.ssb_waa, left);
-    write_table_block(out, "Jan-1 Weight at Age", data.jan1_waa, left);
-    write_table_block(out, "Catch Weight by Fleet", data.catch_by_fleet, left);
-    write_table_block(out, "Discard Weight by Fleet", data.discard_by_fleet, left);
+    write_table_block(out, heading::kNaturalMortality, data.nat_mort, left);
+    write_table_block(out, heading::kMaturity, data.maturity, left);
+    write_table_block(out, heading::kCatchWeightAtAge, data.catch_waa, left);
+    write_table_block(out, heading::kSpawningStockWeightAtAge, data.ssb_waa, left);
+    write_table_block(out, heading::kJan1WeightAtAge, data.jan1_waa, left);
+    write_table_block(out, heading::kCatchWeightByFleet, data.catch_by_fleet, left);
+    write_table_block(out, heading::kDiscardWeightByFleet, data.discard_by_fleet, left);
     // Column 2f + k is line 2f + k: fleet f's input, then its effective sample size.
-    write_table_block(out, "Catch - Input & Effective Sample Size", data.catch_ess, left);
-    write_table_block(out, "Discard - Input & Effective Sample Size", data.discard_ess, left);
+    write_table_block(out, heading::kCatchSampleSizes, data.catch_ess, left);
+    write_table_block(out, heading::kDiscardSampleSizes, data.discard_ess, left);
     write_index_specification(out, data);
-    write_used_index_block(out, "Index Observed, Predicted, Standardized Residual", data,
+    write_used_index_block(out, heading::kIndexFits, data,
                            {&data.index_obs, &data.index_pred, &data.index_resid});
-    write_used_index_block(out, "Index Input & Effective Sample Size", data,
+    write_used_index_block(out, heading::kIndexSampleSizes, data,
                            {&data.index_input_ess, &data.index_eff_ess});
-    write_table_block(out, "Average F", data.avg_f, right);
-    write_table_block(out, "Stock Numbers", data.stock_numbers, left);
-    write_heading(out, "Spawning Stock Biomass");
+    write_table_block(out, heading::kAverageF, data.avg_f, right);
+    write_table_block(out, heading::kStockNumbers, data.stock_numbers, left);
+    write_heading(out, heading::kSpawningStockBiomass);
     write_vector_line(out, data.ssb, right);
-    write_heading(out, "Observed & Predicted Recruitment");
+    write_heading(out, heading::kRecruitment);
     write_vector_line(out, data.obs_recruits, right);
     write_vector_line(out, data.pred_recruits, right);
 }

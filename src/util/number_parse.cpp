@@ -64,9 +64,21 @@ struct UncheckedReads {
     static constexpr bool can_read(const char* /*p*/, std::ptrdiff_t /*bytes*/) { return true; }
     static constexpr bool run_may_go_on(std::ptrdiff_t length) { return length < kRunLimit; }
 };
-// A sign, a point, an exponent letter and its sign, and three runs of digits (a run's words lie
-// within its limit).
-constexpr std::ptrdiff_t kRoom = 4 + 3 * UncheckedReads::kRunLimit;
+// scan_digits reads whole words while a run is below its limit: up to the limit, not past it.
+static_assert(UncheckedReads::kRunLimit % 8 == 0, "a run's limit must be whole words");
+
+// What an unchecked scan reads of a token, at most: a sign, a run of integer digits, a point, a
+// run of fraction digits, an exponent letter and its sign, and a run of exponent digits.
+constexpr std::ptrdiff_t kSignBytes = 1;
+constexpr std::ptrdiff_t kPointBytes = 1;
+constexpr std::ptrdiff_t kExponentMarkBytes = 2;
+constexpr std::ptrdiff_t kRoom = 52;
+static_assert(kRoom == kSignBytes + UncheckedReads::kRunLimit + kPointBytes +
+                           UncheckedReads::kRunLimit + kExponentMarkBytes +
+                           UncheckedReads::kRunLimit,
+              "the room is the sum of what an unchecked scan reads");
+// The spellings of non-numbers are read within it too: a sign, "1.#" and "QNAN" at the most.
+static_assert(kSignBytes + 3 + 4 <= kRoom, "the longest spelling fits the room");
 
 // The one scanner of digit runs: returns the end of the run of decimal digits that starts at p,
 // and appends its digits to `mantissa`, which wraps past 19 digits in all. The digits are found
@@ -113,8 +125,9 @@ const char* scan_held_digits(const char* p, Reads reads, std::int64_t cap, std::
 }
 
 // A written exponent beyond this is out of every double's range whatever the digits before it,
-// so it is held at this, which keeps the arithmetic on it far from overflow.
-constexpr std::int64_t kExponentCap = 1 << 30;
+// as no text holds that many digits, so it is held at this. Counts of digits are below it too,
+// which keeps the sums of exponents and counts far from overflow.
+constexpr std::int64_t kExponentCap = std::int64_t{1} << 61;
 
 // What the leading-number rule reads from the front of a text. A finite number's value is
 // (-1)^negative * <integer digits><fraction digits> * 10^(exponent - fraction digits).
@@ -122,9 +135,10 @@ struct ScannedNumber {
     enum class Kind { none, finite, infinity, not_a_number };
     Kind kind = Kind::none;
     bool negative = false;
-    const char* digits = nullptr;  // the first integer digit, or where it would stand
-    int integer_count = 0;
-    int fraction_count = 0;      // they follow the integer digits and a point
+    const char* digits = nullptr;    // the first integer digit, or where it would stand
+    const char* fraction = nullptr;  // the first fraction digit, after the point
+    std::int64_t integer_count = 0;
+    std::int64_t fraction_count = 0;
     std::int64_t exponent = 0;   // as written, held within kExponentCap
     std::uint64_t mantissa = 0;  // all the digits as one integer; exact only for up to 19 digits
     const char* end = nullptr;   // where the scan stopped: at or before the end of the token
@@ -134,9 +148,9 @@ struct ScannedNumber {
         return {digits, static_cast<std::size_t>(integer_count)};
     }
     std::string_view fraction_digits() const {
-        return {digits + integer_count + 1, static_cast<std::size_t>(fraction_count)};
+        return {fraction, static_cast<std::size_t>(fraction_count)};
     }
-    int digit_count() const { return integer_count + fraction_count; }
+    std::int64_t digit_count() const { return integer_count + fraction_count; }
     std::int64_t scale() const { return exponent - fraction_count; }
 };
 using Kind = ScannedNumber::Kind;
@@ -188,12 +202,13 @@ template <typename Reads>
     }
     number.digits = p;
     p = scan_digits(p, reads, number.mantissa, number.cut_short);
-    number.integer_count = static_cast<int>(p - number.digits);
+    number.integer_count = p - number.digits;
     const bool has_point = reads.can_read(p, 1) && *p == '.';
+    number.fraction = p;
     if (has_point) {
-        const char* const fraction_start = ++p;
+        number.fraction = ++p;
         p = scan_digits(p, reads, number.mantissa, number.cut_short);
-        number.fraction_count = static_cast<int>(p - fraction_start);
+        number.fraction_count = p - number.fraction;
     }
     number.end = p;
     if (number.digit_count() == 0) [[unlikely]] {
@@ -259,28 +274,49 @@ constexpr int kMaxMantissaDigits = 19;
     return true;
 }
 
-// Any number, by the standard conversion of the scanned parts written in its plain form
-// ([-]digits e exponent), with overflow and underflow made explicit.
-[[gnu::noinline, gnu::cold]] double convert_general(ScannedNumber number) {
-    std::string plain = number.negative ? "-" : "";
-    plain.append(number.integer_digits()).append(number.fraction_digits());
-    plain += 'e';
-    plain += std::to_string(number.scale());
+// Enough significant digits to round any decimal to the nearest double: a value halfway between
+// two doubles has at most 767.
+constexpr std::size_t kSignificantDigits = 800;
 
-    double value = 0.0;
-    const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-        // The decimal order of magnitude of the first significant digit tells overflow (above
-        // the range) from underflow (below it).
-        const std::string_view digits(plain.data() + (number.negative ? 1 : 0),
-                                      static_cast<std::size_t>(number.digit_count()));
-        const std::size_t leading_zeros = digits.find_first_not_of('0');
-        const std::int64_t magnitude =
-            static_cast<std::int64_t>(digits.size() - leading_zeros) + number.scale();
-        const double limit = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-        value = number.negative ? -limit : limit;
+// Decimal orders of magnitude far beyond those of doubles (1e-324 to 1e309): a number beyond
+// them is zero or infinity without a conversion.
+constexpr std::int64_t kOrderBeyondDoubles = 400;
+
+// Any number, by the standard conversion of its digits cut to kSignificantDigits significant ones
+// and written with their scale (digits e scale). A '1' after them stands for any non-zero digits
+// cut, which rounds alike, so that a text of billions of digits converts as a short one would.
+[[gnu::noinline, gnu::cold]] double convert_general(const ScannedNumber& number) {
+    std::string plain;
+    std::int64_t scale = number.scale();
+    bool leading_zeros = true;
+    bool cut_non_zero = false;
+    for (std::string_view digits : {number.integer_digits(), number.fraction_digits()}) {
+        if (leading_zeros) {
+            digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+            leading_zeros = digits.empty();
+        }
+        const std::string_view kept = digits.substr(0, kSignificantDigits - plain.size());
+        const std::string_view cut = digits.substr(kept.size());
+        plain.append(kept);
+        scale += static_cast<std::int64_t>(cut.size());
+        cut_non_zero = cut_non_zero || cut.find_first_not_of('0') != std::string_view::npos;
     }
-    return value;
+    if (cut_non_zero) {
+        plain += '1';
+        --scale;
+    }
+    // The order of the first significant digit tells overflow (above the range) from underflow.
+    const std::int64_t order = static_cast<std::int64_t>(plain.size()) + scale;
+    const double limit =
+        !plain.empty() && order > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    double value = limit;
+    if (!plain.empty() && order > -kOrderBeyondDoubles && order < kOrderBeyondDoubles) {
+        plain += 'e';
+        plain += std::to_string(scale);
+        const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+        if (result.ec == std::errc::result_out_of_range) value = limit;
+    }
+    return with_sign(value, number.negative);
 }
 
 // The double that a scanned text stands for. The sign of a NaN is not kept.
