@@ -11,7 +11,8 @@
 # significant digits, so that exponent forms appear. --small: the realistic haddock example
 # against `cat` of its two files, each sample a batch of 20 runs (a run takes a millisecond or
 # two); 41 samples unless given. --readers: the reference run's conversion against Python's and
-# R's reading of its summary, and the haddock summary's reading (bench/readers_benchmark.sh).
+# R's reading of its summary, and the haddock summary's reading (bench/readers_benchmark.sh);
+# with --fits, also their reading of the fits file.
 # --gather: 1,000 (or count) replicates of the haddock example gathered serially into one table
 # by Python and R (bench/gather_benchmark.sh).
 # scantelk and the floor run alternately; it prints the median ratio scantelk/floor of the
@@ -64,7 +65,7 @@ if [ ! -f "$base.rep" ]; then
 fi
 "$binary" "${fits[@]}" "$base.dat"  # warm the page cache and produce the summary once
 if [ "$shape" = readers ]; then
-  exec bash "$root/bench/readers_benchmark.sh" "$binary" "$base" "$runs"
+  exec bash "$root/bench/readers_benchmark.sh" "$binary" "$base" "$runs" "${fits[@]}"
 fi
 summary_bytes=$(stat -c %s "$base.tmp")
 # The floor writes the bytes of both outputs when the fits file is written.

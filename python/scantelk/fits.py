@@ -6,10 +6,11 @@ model's report lacked. :func:`scantelk.read` attaches them to the run as ``run["
 """
 from __future__ import annotations
 
+import io
 import os
 import re
 import warnings
-from typing import Any
+from typing import Any, Iterator
 
 import numpy as np
 import pandas as pd
@@ -22,18 +23,23 @@ PROPORTIONS = ("catch_proportions", "discard_proportions")
 TABLES = TOTALS + PROPORTIONS
 # The sample-size table of the summary that goes with each table of proportions.
 SAMPLE_SIZES = {"catch_proportions": "catch_ess", "discard_proportions": "discard_ess"}
-# The program finishes the CSV while it reads the report, before it writes the summary, so a
-# CSV of the same run can be a little older than its summary; one this much older is not.
-SLACK_SECONDS = 10.0
 
 _WHOLE = re.compile(r"[0-9]{1,9}")
 _YEAR = re.compile(r"-?[0-9]{1,9}")
 _NUMBER = re.compile(r"(?:-?[0-9]+(?:\.[0-9]+)?(?:e[+-][0-9]+)?|NaN|Inf|-Inf)?")
-# A whole line as the program writes it, to find the first one that is not: a total has no age.
-_FLEET_YEAR = r"[0-9]{1,9},-?[0-9]{1,9}"
-_LINE = re.compile(rf"(?:(?:catch|discards),{_FLEET_YEAR},|"
-                   rf"(?:catch_proportions|discard_proportions),{_FLEET_YEAR},[0-9]{{1,9}})"
-                   rf",{_NUMBER.pattern},{_NUMBER.pattern}\n")
+# A line end not followed by a whole line as the program writes it (a total has no age) nor by
+# the end of the text: the end of the line before the first bad one.
+_FLEET_YEAR = rb"[0-9]{1,9},-?[0-9]{1,9}"
+_BYTES_NUMBER = _NUMBER.pattern.encode()
+_BAD_LINE = re.compile(rb"\n(?!(?:(?:catch|discards)," + _FLEET_YEAR + rb",|"
+                       rb"(?:catch_proportions|discard_proportions)," + _FLEET_YEAR
+                       + rb",[0-9]{1,9})," + _BYTES_NUMBER + rb"," + _BYTES_NUMBER + rb"\n|\Z)")
+_PRINTABLE = bytes(range(0x20, 0x7F)) + b"\n"
+_CHUNK_BYTES = 1 << 23  # lines checked and converted per step, to bound the memory they take
+# The fields as np.loadtxt converts them, once every empty field reads NaN: of the table only
+# its first letter, which with the age tells the table apart.
+_FIELDS = np.dtype([("initial", "S1"), ("fleet", "i8"), ("year", "i8"), ("age", "f8"),
+                    ("observed", "f8"), ("predicted", "f8")])
 
 
 def fits_path(summary: PathLike) -> str:
@@ -64,48 +70,76 @@ def read_fits(path: PathLike) -> pd.DataFrame:
     1  catch_proportions      1  2000     1      0.25        NaN
     """
     path = os.fspath(path)
-    with open(path, "rb") as file:
-        data = file.read()
-    text = _checked_text(path, data)
-    body = text[len(HEADER) + 1:]
-    if "".join(m.group(0) for m in _LINE.finditer(body)) != body:
-        _refuse_first_bad_line(path, body)
-    rows = [line.split(",") for line in body.split("\n")[:-1]]
-    columns = list(zip(*rows)) if rows else [()] * 6
+    fields = _read_fields(path)
+    age = fields["age"]
+    table = (fields["initial"] == b"d") + 2 * ~np.isnan(age)
     fits = pd.DataFrame({
-        "table": pd.Series(columns[0], dtype=object),
-        "fleet": np.asarray(columns[1], dtype=str).astype(np.int64),
-        "year": np.asarray(columns[2], dtype=str).astype(np.int64),
-        "age": pd.array([int(age) if age else None for age in columns[3]], dtype="Int64"),
-        "observed": _numbers(columns[4]),
-        "predicted": _numbers(columns[5]),
+        "table": np.array(TABLES, dtype=object)[table],
+        "fleet": fields["fleet"],
+        "year": fields["year"],
+        "age": pd.arrays.IntegerArray(np.nan_to_num(age).astype(np.int64), np.isnan(age)),
+        "observed": fields["observed"],
+        "predicted": fields["predicted"],
     })
-    _check_order(path, fits)
+    _check_order(path, fits, table)
     return fits
 
 
-def _checked_text(path: str, data: bytes) -> str:
-    """The file as text, once its bytes, header and last line end are checked."""
-    odd = re.search(rb"[^\x20-\x7e\n]", data)
+def _read_fields(path: str) -> np.ndarray:
+    """The file's lines, checked and converted, in the structured type _FIELDS."""
+    with open(path, "rb") as file:
+        data = file.read()
+    _check_bytes(path, data)
+    fields = np.empty(data.count(b"\n") - 1, dtype=_FIELDS)
+    done = 0
+    for start, end in _chunks(data, len(HEADER) + 1):
+        bad = _BAD_LINE.search(data, start - 1, end)
+        if bad:
+            _refuse_line(path, data, bad.start() + 1)
+        lines = _converted(data[start:end])
+        fields[done:done + len(lines)] = lines
+        done += len(lines)
+    return fields
+
+
+def _check_bytes(path: str, data: bytes) -> None:
+    """Refuses a file of bytes other than printable ASCII and line ends, without the header
+    or without a line end at its end."""
+    odd = data.translate(None, _PRINTABLE)[:1]  # the first such byte, if any
     if odd:
-        raise _error(path, data.count(b"\n", 0, odd.start()) + 1,
-                     f"the byte 0x{data[odd.start()]:02X} is not printable ASCII")
-    text = data.decode("ascii")
-    if not text.startswith(HEADER + "\n"):
+        raise _error(path, data.count(b"\n", 0, data.index(odd)) + 1,
+                     f"the byte 0x{odd[0]:02X} is not printable ASCII")
+    if not data.startswith(HEADER.encode() + b"\n"):
         raise _error(path, 1, f'expected the header "{HEADER}"')
-    if not text.endswith("\n"):
-        raise _error(path, text.count("\n") + 1, "the file ends inside a line")
-    return text
+    if not data.endswith(b"\n"):
+        raise _error(path, data.count(b"\n") + 1, "the file ends inside a line")
 
 
-def _refuse_first_bad_line(path: str, body: str) -> None:
-    for number, line in enumerate(body.split("\n"), 2):
-        fields = line.split(",")
-        if len(fields) != 6:
-            raise _error(path, number, f"expected 6 fields, found {len(fields)}")
-        message = _field_fault(*fields)
-        if message:
-            raise _error(path, number, message)
+def _chunks(data: bytes, start: int) -> Iterator[tuple[int, int]]:
+    """Spans of whole lines from `start` to the end, each about _CHUNK_BYTES long."""
+    while start < len(data):
+        end = data.find(b"\n", min(start + _CHUNK_BYTES, len(data) - 1)) + 1
+        yield start, end
+        start = end
+
+
+def _converted(lines: bytes) -> np.ndarray:
+    """Lines already checked, converted; an empty field, which np.loadtxt refuses, as NaN.
+    np.loadtxt reads a number as float() does, to the nearest double. ",," is replaced twice:
+    an empty age and an empty observed value share a comma."""
+    lines = lines.replace(b",,", b",NaN,").replace(b",,", b",NaN,").replace(b",\n", b",NaN\n")
+    return np.loadtxt(io.BytesIO(lines), dtype=_FIELDS, delimiter=",", comments=None, ndmin=1,
+                      encoding=None)
+
+
+def _refuse_line(path: str, data: bytes, start: int) -> None:
+    """Raises the error for the line that starts at `start`, known to be bad."""
+    line = data[start:data.index(b"\n", start)].decode("ascii")
+    number = data.count(b"\n", 0, start) + 1
+    fields = line.split(",")
+    if len(fields) != 6:
+        raise _error(path, number, f"expected 6 fields, found {len(fields)}")
+    raise _error(path, number, _field_fault(*fields))
 
 
 def _field_fault(table: str, fleet: str, year: str, age: str, observed: str,
@@ -127,19 +161,18 @@ def _field_fault(table: str, fleet: str, year: str, age: str, observed: str,
     return ""
 
 
-def _numbers(texts: tuple) -> np.ndarray:
-    """Numbers in the program's form; an empty field is a missing value, NaN."""
-    return np.array([float(text) if text else np.nan for text in texts], dtype=float)
-
-
-def _check_order(path: str, fits: pd.DataFrame) -> None:
+def _check_order(path: str, fits: pd.DataFrame, table: np.ndarray) -> None:
     """The lines must stand in the program's order, each once: by table, fleet, year, age."""
-    codes = {table: code for code, table in enumerate(TABLES)}
-    keys = np.column_stack([[codes[table] for table in fits["table"]], fits["fleet"],
-                            fits["year"], fits["age"].fillna(0)]).astype(np.int64)
-    # The sign of the first key that changes: each weighs more than all later ones together.
-    later = np.sign(np.diff(keys, axis=0)) @ np.array([8, 4, 2, 1])
-    wrong = np.flatnonzero(later <= 0)
+    keys = (table, fits["fleet"].to_numpy(), fits["year"].to_numpy(),
+            fits["age"].fillna(0).to_numpy(dtype=np.int64))
+    # Each line after the first: whether a key rises before any falls.
+    rises = np.zeros(max(len(table) - 1, 0), dtype=bool)
+    same = np.ones_like(rises)
+    for key in keys:
+        step = np.diff(key)
+        rises |= same & (step > 0)
+        same &= step == 0
+    wrong = np.flatnonzero(~rises)
     if wrong.size:
         raise _error(path, int(wrong[0]) + 3,
                      "expected the lines in order of table, fleet, year and age, each once")
@@ -155,7 +188,7 @@ def fits_beside(summary: PathLike) -> pd.DataFrame | None:
     path = fits_path(summary)
     if not os.path.exists(path):
         return None
-    if os.path.getmtime(path) < os.path.getmtime(summary) - SLACK_SECONDS:
+    if os.path.getmtime(path) < os.path.getmtime(summary):
         warnings.warn(f"{path} is older than {os.fspath(summary)}: its fits, of an earlier run, "
                       "are left out", stacklevel=3)
         return None

@@ -74,10 +74,18 @@ def test_the_examples_fits_hold_every_fleet_year_and_age_and_its_residuals_n_100
     assert (residuals["n"] == 100).all() and residuals["residual"].notna().all()
 
 
+def test_numbers_read_as_the_nearest_double(tmp_path):
+    csv = tmp_path / "run.fits.csv"
+    csv.write_text("table,fleet,year,age,observed,predicted\n"
+                   "catch,1,2000,,1.123286952001811e+302,2.308677408476536e-254\n")
+    expected = [float.fromhex("0x1.4f769b8508495p+1003"), float.fromhex("0x1.5aa6108b0b9efp-843")]
+    assert scantelk.read_fits(csv).iloc[0, 4:].tolist() == expected
+
+
 def test_no_csv_gives_no_fits_and_an_older_one_is_left_out_with_a_warning(tiny):
     csv = tiny.with_name("tiny.fits.csv")
-    hour_before = os.path.getmtime(tiny) - 3600
-    os.utime(csv, (hour_before, hour_before))
+    second_before = os.path.getmtime(tiny) - 1
+    os.utime(csv, (second_before, second_before))
     with pytest.warns(UserWarning, match=re.escape(f"{csv} is older than {tiny}")):
         assert "fits" not in scantelk.read(tiny)
     csv.unlink()

@@ -7,17 +7,11 @@ fits_proportions <- c("catch_proportions", "discard_proportions")
 fits_tables <- c(fits_totals, fits_proportions)
 # The sample-size table of the summary that goes with each table of proportions.
 fits_sample_sizes <- c(catch_proportions = "catch_ess", discard_proportions = "discard_ess")
-# The program finishes the CSV while it reads the report, before it writes the summary, so a
-# CSV of the same run can be a little older than its summary; one this much older is not.
-fits_slack_seconds <- 10
 
+# The fields' forms, to say what is wrong with a line that the C reader found bad.
 fits_whole <- "[0-9]{1,9}"
 fits_year <- "-?[0-9]{1,9}"
 fits_number <- "(-?[0-9]+(\\.[0-9]+)?(e[+-][0-9]+)?|NaN|Inf|-Inf)?"
-# A whole line as the program writes it: a total has no age.
-fits_line <- sprintf(
-  "^((catch|discards),%s,%s,|(catch_proportions|discard_proportions),%s,%s,%s),%s,%s$",
-  fits_whole, fits_year, fits_whole, fits_year, fits_whole, fits_number, fits_number)
 
 #' Read the fits that scantelk --fits writes
 #'
@@ -45,32 +39,21 @@ fits_line <- sprintf(
 #' fits[fits$table == "catch", ]
 #' @export
 read_fits <- function(path) {
-  bytes <- readBin(path, "raw", file.info(path)$size)
-  lf <- as.raw(0x0a)
-  odd <- which((bytes < as.raw(0x20) & bytes != lf) | bytes > as.raw(0x7e))[1]
-  if (!is.na(odd)) {
-    fits_fail(path, sum(bytes[seq_len(odd - 1L)] == lf) + 1L,
-              sprintf("the byte 0x%02X is not printable ASCII", as.integer(bytes[odd])))
-  }
-  text <- rawToChar(bytes)
-  if (!startsWith(text, paste0(fits_header, "\n"))) {
-    fits_fail(path, 1L, sprintf("expected the header \"%s\"", fits_header))
-  }
-  if (!endsWith(text, "\n")) {
-    fits_fail(path, sum(bytes == lf) + 1L, "the file ends inside a line")
-  }
-  lines <- strsplit(text, "\n", fixed = TRUE)[[1]][-1]
-  bad <- which(!grepl(fits_line, lines))[1]
-  if (!is.na(bad)) fits_fail(path, bad + 1L, fits_fault(lines[bad]))
-  # A comma after each line keeps an empty last field, which strsplit() would drop.
-  fields <- unlist(strsplit(sprintf("%s,", lines), ",", fixed = TRUE))
-  fields <- matrix(as.character(fields), ncol = 6, byrow = TRUE)
-  fits <- data.frame(table = fields[, 1], fleet = as.integer(fields[, 2]),
-                     year = as.integer(fields[, 3]), age = as.integer(fields[, 4]),
-                     observed = as.numeric(fields[, 5]), predicted = as.numeric(fields[, 6]),
-                     stringsAsFactors = FALSE)
-  check_fits_order(path, fits)
-  fits
+  file <- .Call(C_open_summary, path)
+  on.exit(.Call(C_close_summary, file))
+  read <- .Call(C_read_fits_lines, file, fits_header, fits_tables)
+  if (!is.null(read$fault)) fits_fail(path, read$line, fits_fault_message(read))
+  structure(read, class = "data.frame", row.names = .set_row_names(length(read$fleet)))
+}
+
+# The message for the first fault that the C reader found in a file.
+fits_fault_message <- function(found) {
+  switch(found$fault,
+         byte = sprintf("the byte 0x%02X is not printable ASCII", found$byte),
+         header = sprintf("expected the header \"%s\"", fits_header),
+         end = "the file ends inside a line",
+         line = fits_fault(found$text),
+         order = "expected the lines in order of table, fleet, year and age, each once")
 }
 
 fits_fail <- function(path, line, message) {
@@ -101,22 +84,6 @@ fits_fault <- function(line) {
   sprintf("the %s value \"%s\" is not a number", c("observed", "predicted")[bad], field[4 + bad])
 }
 
-# The lines must stand in the program's order, each once: by table, fleet, year and age.
-check_fits_order <- function(path, fits) {
-  n <- nrow(fits)
-  if (n < 2) return(invisible())
-  keys <- cbind(match(fits$table, fits_tables), fits$fleet, fits$year,
-                ifelse(is.na(fits$age), 0, fits$age))
-  step <- sign(keys[-1, , drop = FALSE] - keys[-n, , drop = FALSE])
-  # The sign of the first key that changes: each weighs more than all later ones together.
-  later <- step %*% c(8, 4, 2, 1)
-  wrong <- which(later <= 0)[1]
-  if (!is.na(wrong)) {
-    fits_fail(path, wrong + 2L,
-              "expected the lines in order of table, fleet, year and age, each once")
-  }
-}
-
 # The name of the fits CSV beside a summary: its file name's extension replaced by .fits.csv
 # ("run.tmp" gives "run.fits.csv", "base" gives "base.fits.csv").
 fits_path <- function(summary) {
@@ -129,7 +96,7 @@ fits_path <- function(summary) {
 fits_beside <- function(summary) {
   path <- fits_path(summary)
   if (!file.exists(path)) return(NULL)
-  if (file.mtime(path) < file.mtime(summary) - fits_slack_seconds) {
+  if (file.mtime(path) < file.mtime(summary)) {
     warning(sprintf("%s is older than %s: its fits, of an earlier run, are left out", path,
                     summary), call. = FALSE)
     return(NULL)

@@ -3,6 +3,7 @@
 #include <R_ext/Rdynload.h>
 #include <Rinternals.h>
 
+#include "fits.h"
 #include "summary.h"
 #include "summary_file.h"
 
@@ -25,6 +26,7 @@ static const R_CallMethodDef call_methods[] = {{"open_summary", (DL_FUNC)&open_s
                                                {"read_index_spec", (DL_FUNC)&read_index_spec, 6},
                                                {"read_fields", (DL_FUNC)&read_fields, 6},
                                                {"strtod_numbers", (DL_FUNC)&strtod_numbers, 1},
+                                               {"read_fits_lines", (DL_FUNC)&read_fits_lines, 3},
                                                {NULL, NULL, 0}};
 
 void R_init_scantelk(DllInfo* dll) {

@@ -45,10 +45,19 @@ test_that("the fits beside a summary are read with their types", {
   expect_equal(vapply(read_fits(header_only), typeof, ""), vapply(fits, typeof, ""))
 })
 
+test_that("numbers read as the nearest double, as Python's float() reads them", {
+  # R's own as.numeric() reads each of these one unit in the last place off.
+  path <- tempfile(fileext = ".fits.csv")
+  writeLines(c("table,fleet,year,age,observed,predicted",
+               "catch,1,2000,,1.123286952001811e+302,2.308677408476536e-254"), path)
+  expect_identical(unlist(read_fits(path)[5:6], use.names = FALSE),
+                   c(0x1.4f769b8508495p+1003, 0x1.5aa6108b0b9efp-843))
+})
+
 test_that("no CSV gives no fits, and an older one is left out with a warning", {
   summary <- tiny_with_fits()
   csv <- sub("tmp$", "fits.csv", summary)
-  Sys.setFileTime(csv, file.mtime(summary) - 3600)
+  Sys.setFileTime(csv, file.mtime(summary) - 1)
   expect_warning(run <- read_scantelk(summary), paste(csv, "is older than", summary),
                  fixed = TRUE)
   expect_null(run$fits)
