@@ -7,7 +7,7 @@ import pandas as pd
 
 from scantelk.ensembles import (PROBS, QUANTITIES, Ensemble, ensemble_table, quantiles,
                                 quantity_rows)
-from scantelk.plot import COLOURS, year_axis
+from scantelk.plot import COLOURS, literal, year_axis
 from scantelk.reader import PathLike
 
 if TYPE_CHECKING:
@@ -24,10 +24,10 @@ def plot_ensemble(x: Ensemble, base: Optional[str] = None, probs: Sequence[float
 
     The median is a line; each pair of probabilities p and 1 - p of ``probs`` shades a band,
     by default the central 50 % and 90 % of the runs. ``base`` names one run of ``x`` that is
-    drawn as a line of its own, such as the assessment the ensemble perturbs. The legend names
-    the median, the bands and the base, never each run, and stands beside the panels, off the
-    data. ``x`` is as for :func:`scantelk.quantiles`. Returns the Figure, and writes it as a
-    PNG when given ``path``.
+    drawn as a line of its own, such as the assessment the ensemble perturbs, its name shown as
+    given (a ``$`` is a dollar sign). The legend names the median, the bands and the base, never
+    each run, and stands beside the panels, off the data. ``x`` is as for
+    :func:`scantelk.quantiles`. Returns the Figure, and writes it as a PNG when given ``path``.
     """
     from matplotlib.figure import Figure
 
@@ -76,4 +76,4 @@ def _base_line(axes: Axes, long: pd.DataFrame, base: str, quantity: str, f_colum
     chosen = long[(long["run"] == base) & quantity_rows(long, quantity, f_column)]
     years = chosen["year"].to_numpy()
     axes.plot(years, chosen["value"].to_numpy(dtype=float), color=COLOURS[0], linewidth=1.5,
-              label=base, marker="o" if len(years) == 1 else None, zorder=3)
+              label=literal(base), marker="o" if len(years) == 1 else None, zorder=3)

@@ -1,10 +1,13 @@
 import copy
+import html
+import io
 import os
 import re
 import shutil
 import subprocess
 from pathlib import Path
 
+import matplotlib
 import numpy as np
 import pytest
 
@@ -125,3 +128,14 @@ def test_the_fan_chart_draws_the_median_the_bands_and_the_base_with_one_legend()
         "90 %", "50 %", "median", "two"]
     with pytest.raises(ValueError, match='base "four" is not a run of the ensemble'):
         scantelk.plot_ensemble(runs, base="four")
+
+
+@pytest.mark.parametrize("base", ["cost $5 or $6", "$\\frac$"])
+def test_the_fan_chart_shows_the_base_runs_name_as_given(base):
+    runs = dict(zip(["one", base, "three"], three_runs()))
+    figure = scantelk.plot_ensemble(runs, base=base)
+    svg = io.StringIO()
+    with matplotlib.rc_context({"svg.fonttype": "none"}):
+        figure.savefig(svg, format="svg")  # as math text, the name would not parse or lose its $
+    texts = re.sub(r"<!--.*?-->", "", svg.getvalue())  # matplotlib's comments hold the raw text
+    assert html.escape(base, quote=False) in texts
