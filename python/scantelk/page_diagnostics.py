@@ -14,9 +14,8 @@ from matplotlib.ticker import FuncFormatter, LogLocator, NullFormatter
 from scantelk.page_figures import (NEGATIVE, POSITIVE, Run, beside, label, no_used_index,
                                    no_years, over_the_years, panels, used_indices)
 from scantelk.fits import fits_path
-from scantelk.page_html import Absent, Drawn, Item, Note, Table, plain, table, three_decimals, \
-    year_ranges
-from scantelk.plot import COLOURS, _line
+from scantelk.page_html import Absent, Drawn, Item, Note, Table, plain, table, year_ranges
+from scantelk.plot import COLOURS, _line, three_decimals
 from scantelk.plot_fits import plot_fits
 
 # The per-year tables of a summary as the completeness box names them.

@@ -100,10 +100,6 @@ def number(value: float) -> str:
     return f"{value:.7g}"
 
 
-def three_decimals(value: float) -> str:
-    return "NA" if math.isnan(value) else f"{value:.3f}"
-
-
 def year_ranges(years: Sequence[int]) -> str:
     """Years as runs of consecutive years: 1990, 1995-1999."""
     runs = []

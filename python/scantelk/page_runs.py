@@ -10,9 +10,9 @@ import pandas as pd
 from scantelk.ensembles import PROBS, quantiles
 from scantelk.page_figures import (Run, beside, colour, label, over_the_years, panels,
                                    recruits_by_year)
-from scantelk.page_html import Absent, Block, Drawn, Item, Note, Table, table, three_decimals
+from scantelk.page_html import Absent, Block, Drawn, Item, Note, Table, table
 from scantelk.long_form import Runs
-from scantelk.plot import COLOURS, _line, literal, plot_retro
+from scantelk.plot import COLOURS, _line, literal, plot_retro, three_decimals
 from scantelk.plot_ensemble import plot_ensemble
 from scantelk.retrospective import mohns_rho, retro
 
