@@ -51,8 +51,8 @@ def parse_args():
     p.add_argument("--peel-bias", type=float, default=0.05,
                    help="a peel's relative bias in its last year (default 0.05)")
     p.add_argument("--replicates", type=int, default=0,
-                   help="write this many runs of one stock, BASE-1 ... BASE-N, each with its own "
-                        "recruitment and observation noise")
+                   help="write this many runs of one stock, BASE-1 ... BASE-N (zero-filled), each with "
+                        "its own recruitment and observation noise")
     a = p.parse_args()
     if not 0 <= a.peel < max(a.years, 1):
         p.error("--peel must be at least 0 and less than --years")
