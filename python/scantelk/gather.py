@@ -30,6 +30,7 @@ def gather(paths: Paths, names: Optional[Sequence[str]] = None, workers: int = 1
 
     The files are read in this process, by ``workers`` processes, or, given ``client`` (a
     ``dask.distributed.Client``), on the cluster's workers; the table is the same every way.
+    Only the summaries are read, not a fits CSV beside one, which the long form does not hold.
     A file that cannot be read stops the gather with a ValueError naming it. With
     ``progress``, a bar on standard error counts the files when there are more than 100 and
     standard error is a terminal (tqdm's bar when tqdm is installed).

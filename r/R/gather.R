@@ -9,8 +9,9 @@
 #'
 #' The files are read in this session, or, given \code{cl}, on the cluster's
 #' nodes (the package must be installed there); the data frame is the same
-#' either way. A file that cannot be read stops the gather with an error that
-#' names it. With \code{progress}, a \code{\link[utils]{txtProgressBar}} on
+#' either way. Only the summaries are read, not a fits CSV beside one, which
+#' the long form does not hold. A file that cannot be read stops the gather
+#' with an error that names it. With \code{progress}, a \code{\link[utils]{txtProgressBar}} on
 #' standard error counts the files when there are more than 100 and the
 #' session is interactive.
 #'
@@ -74,7 +75,7 @@ run_names <- function(files, names) {
 read_long <- function(path) {
   tryCatch({
     if (!file.exists(path)) stop(sprintf("%s: No such file or directory", path), call. = FALSE)
-    long_columns(read_scantelk(path))
+    long_columns(read_summary(path))
   }, error = function(error) error)
 }
 

@@ -82,6 +82,14 @@
 #' @useDynLib scantelk, .registration = TRUE, .fixes = "C_"
 #' @export
 read_scantelk <- function(path) {
+  run <- read_summary(path)
+  run$fits <- fits_beside(path)
+  run
+}
+
+# The summary alone, without the fits CSV beside it: what scantelk_gather reads, since the long
+# form holds no fits, so that a stale or broken CSV neither warns nor stops a gather.
+read_summary <- function(path) {
   summary <- open_summary(path)
   on.exit(.Call(C_close_summary, summary$file))
   head <- .Call(C_read_head, path, summary$file)
@@ -119,7 +127,6 @@ read_scantelk <- function(path) {
   # The model reports on year y's line the recruits of year y + 1.
   x$recruitment <- read_table(summary, "recruitment", list(kind = c("observed", "predicted")),
                               years + 1L)
-  x$fits <- fits_beside(path)
   structure(x, class = "scantelk")
 }
 

@@ -29,6 +29,13 @@ test_that("scantelk_gather gives scantelk_compare's table, serially and on a clu
   }
 })
 
+test_that("scantelk_gather reads the summaries alone, not a fits CSV beside one", {
+  paths <- copies(c("tiny", "tiny"))
+  writeLines("not a fits file", sub("[.]tmp$", ".fits.csv", paths[2]))
+  expect_error(read_scantelk(paths[2]), "line 1: expected the header", fixed = TRUE)
+  expect_identical(scantelk_gather(paths), scantelk_compare(list(a = paths[1], b = paths[1])))
+})
+
 test_that("scantelk_gather refuses names it cannot tell apart, before reading", {
   cases <- list(
     list(c("x/run.tmp", "y/run.tmp"), NULL, "two runs are named \"run\": x/run.tmp and y/run.tmp"),
