@@ -11,10 +11,11 @@ import pytest
 from xml.etree import ElementTree
 
 import scantelk
-from conftest import REPO, golden
+from conftest import REPO, golden, legends_clear_of_panels
 from scantelk.page import Source, render, report_page
-from scantelk.page_diagnostics import index_items
-from scantelk.page_figures import used_indices
+from scantelk.page_diagnostics import index_items, stock_recruitment_items
+from scantelk.page_figures import composition_items, fishing_items, stock_items, used_indices
+from scantelk.page_html import Drawn
 from scantelk.page_runs import is_retrospective_set
 
 SVG = "{http://www.w3.org/2000/svg}"
@@ -335,6 +336,16 @@ def test_the_fits_are_drawn_when_their_csv_stands_beside_the_summary(tmp_path, w
     text = (tmp_path / "page.html").read_text()
     assert page.sections["fits"]["figures"] == with_fits
     assert ("convert" in text and "scantelk --fits" in text) == (not with_fits)
+
+
+def test_no_legend_of_a_run_covers_a_panel():
+    run = scantelk.read(golden("haddock"))
+    drawn = [item.figure for items in (stock_items(run), stock_recruitment_items(run),
+                                       fishing_items(run, 1), index_items(run),
+                                       composition_items(run))
+             for item in items if isinstance(item, Drawn)]
+    with_legends = [figure for figure in drawn if any(axes.get_legend() for axes in figure.axes)]
+    assert len(with_legends) >= 6 and all(map(legends_clear_of_panels, with_legends))
 
 
 # (7) Titles, names and paths are text: shown as given, and the page stays well-formed.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "report/report_scan.h"
+#include "summary/summary_layout.h"
 #include "util/number_parse.h"
 
 namespace scantelk {
@@ -103,7 +104,7 @@ void read_average_f_section(ReportReader& reader, AssessmentData& data) {
     reader.find_section(kAverageF);
     reader.skip_lines(2);
     for (int y = 0; y < data.n_years; ++y)
-        reader.read_year_row(data.avg_f, y, 0, 3);
+        reader.read_year_row(data.avg_f, y, 0, kAverageFColumns);
 }
 
 // The row of each year holds only the numbers at age; the first token is the first age's.
