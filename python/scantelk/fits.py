@@ -26,14 +26,16 @@ SAMPLE_SIZES = {"catch_proportions": "catch_ess", "discard_proportions": "discar
 
 _WHOLE = re.compile(r"[0-9]{1,9}")
 _YEAR = re.compile(r"-?[0-9]{1,9}")
-_NUMBER = re.compile(r"(?:-?[0-9]+(?:\.[0-9]+)?(?:e[+-][0-9]+)?|NaN|Inf|-Inf)?")
+_NUMBER_FORMS = r"-?[0-9]+(?:\.[0-9]+)?(?:e[+-][0-9]+)?|NaN|Inf|-Inf"
+_NUMBER = re.compile(rf"(?:{_NUMBER_FORMS})?")
 # A line end not followed by a whole line as the program writes it (a total has no age) nor by
-# the end of the text: the end of the line before the first bad one.
+# the end of the text: the end of the line before the first bad one. (Written as it is, the
+# proportions first, the empty value an alternative, the search is faster.)
 _FLEET_YEAR = rb"[0-9]{1,9},-?[0-9]{1,9}"
-_BYTES_NUMBER = _NUMBER.pattern.encode()
-_BAD_LINE = re.compile(rb"\n(?!(?:(?:catch|discards)," + _FLEET_YEAR + rb",|"
-                       rb"(?:catch_proportions|discard_proportions)," + _FLEET_YEAR
-                       + rb",[0-9]{1,9})," + _BYTES_NUMBER + rb"," + _BYTES_NUMBER + rb"\n|\Z)")
+_BYTES_NUMBER = rb"(?:" + _NUMBER_FORMS.encode() + rb"|)"
+_BAD_LINE = re.compile(rb"\n(?!(?:(?:catch_proportions|discard_proportions)," + _FLEET_YEAR
+                       + rb",[0-9]{1,9}|(?:catch|discards)," + _FLEET_YEAR + rb",),"
+                       + _BYTES_NUMBER + rb"," + _BYTES_NUMBER + rb"\n|\Z)")
 _PRINTABLE = bytes(range(0x20, 0x7F)) + b"\n"
 _CHUNK_BYTES = 1 << 23  # lines checked and converted per step, to bound the memory they take
 # The fields as np.loadtxt converts them, once every empty field reads NaN: of the table only
