@@ -200,10 +200,13 @@ def label(axes: Axes, years: Optional[Sequence[int]], title: str, quantity: str,
 
 def over_the_years(figure: Figure, years: Sequence[int]) -> Figure:
     """A figure drawn by a reader's function, its panels over the years given the page's year
-    axis and numbers."""
+    ticks and numbers; each keeps its own margins where they are wider (a bubble at the first
+    or the last year stays whole)."""
     for axes in figure.axes:
         if years:
+            low, high = axes.get_xlim()
             year_axis(axes, years)
+            axes.set_xlim(min(low, axes.get_xlim()[0]), max(high, axes.get_xlim()[1]))
         _whole_numbers(axes)
     return figure
 

@@ -12,9 +12,9 @@
 #' The file is read as the program writes it, and nothing else is taken for a
 #' summary. Every line ends in CR LF; the title line may hold any byte but LF
 #' (a CR of its own stays in the title; a NUL byte, which an R string cannot
-#' hold, is left out). The dimension line, the title's length and the index
-#' specification fix the file's exact size, which is checked before any table
-#' is made. Every number takes a field of 16 bytes, padded as the writer pads
+#' hold, is left out). The dimension line, the title's length and the used
+#' indices named in the index specification block fix the file's exact size,
+#' which is checked before any table is made. Every number takes a field of 16 bytes, padded as the writer pads
 #' it: an optional \code{-}, one digit, \code{.}, six digits, \code{E}, a sign
 #' and three digits, or one of \code{NaN}, \code{Inf} and \code{-Inf}, which
 #' read as \code{NaN}, \code{Inf} and \code{-Inf}.
@@ -192,9 +192,9 @@ move_on <- function(summary, at, n_lines) {
 }
 
 # The file's size, every heading and every line end are checked before any number is read or
-# any table made: first against the smallest summary of these dimensions, then, once the index
-# specification tells which indices have lines, against the exact size. Returns the index
-# specification's values, a matrix of one row per index.
+# any table made: first against the smallest summary of these dimensions, then, once the
+# index specification block tells which indices have lines, against the exact size. Returns
+# that block's values, a matrix of one row per index.
 check_layout <- function(summary, dims) {
   before <- names(headings)[1:9]
   after <- names(headings)[11:16]
@@ -202,13 +202,13 @@ check_layout <- function(summary, dims) {
   check_size(summary, summary$at + blocks_bytes(c(before, "index_spec", after), dims, 0) +
                fewest_index_spec_bytes(n_indices), at_least = TRUE)
   for (block in before) check_block(summary, block, dims, 0)
-  spec <- .Call(C_read_index_spec, summary$path, summary$file, summary$at, summary$line,
-                headings[["index_spec"]], n_indices)
-  move_on(summary, spec$end, 9L)
-  n_used <- sum(spec$values[, 7] != 0L)
+  index_spec <- .Call(C_read_index_spec, summary$path, summary$file, summary$at, summary$line,
+                      headings[["index_spec"]], n_indices)
+  move_on(summary, index_spec$end, 9L)
+  n_used <- sum(index_spec$values[, 7] != 0L)
   check_size(summary, summary$at + blocks_bytes(after, dims, n_used), at_least = FALSE)
   for (block in after) check_block(summary, block, dims, n_used)
-  spec$values
+  index_spec$values
 }
 
 check_size <- function(summary, size, at_least) {

@@ -220,9 +220,9 @@ SEXP read_index_spec(SEXP path, SEXP file, SEXP at, SEXP line, SEXP heading, SEX
     static const char* const names[] = {"values", "end"};
     SEXP end = PROTECT(ScalarReal((double)cursor.at));
     const SEXP elements[] = {values, end};
-    SEXP spec = named_list(2, names, elements);
+    SEXP index_spec = named_list(2, names, elements);
     UNPROTECT(2);
-    return spec;
+    return index_spec;
 }
 
 /* --- The number fields --- */
