@@ -40,7 +40,7 @@ static int take_word(const unsigned char** at, const char* word) {
 static int take_whole(const unsigned char** at, int* value) {
     const unsigned char* p = *at;
     int n_digits = 0;
-    long whole = 0;
+    int64_t whole = 0; /* ten digits at most, beyond a 32-bit long */
     for (; *p >= '0' && *p <= '9' && n_digits <= MAX_DIGITS; ++p, ++n_digits)
         whole = 10 * whole + (*p - '0');
     if (n_digits == 0 || n_digits > MAX_DIGITS) return 0;
