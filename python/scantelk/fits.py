@@ -26,18 +26,20 @@ SAMPLE_SIZES = {"catch_proportions": "catch_ess", "discard_proportions": "discar
 
 _WHOLE = re.compile(r"[0-9]{1,9}")
 _YEAR = re.compile(r"-?[0-9]{1,9}")
-_NUMBER = re.compile(r"(?:-?[0-9]+(?:\.[0-9]+)?(?:e[+-][0-9]+)?|NaN|Inf|-Inf)?")
+_NUMBER_FORMS = r"-?[0-9]+(?:\.[0-9]+)?(?:e[+-][0-9]+)?|NaN|Inf|-Inf"
+_NUMBER = re.compile(rf"(?:{_NUMBER_FORMS})?")
 # A line end not followed by a whole line as the program writes it (a total has no age) nor by
-# the end of the text: the end of the line before the first bad one.
+# the end of the text: the end of the line before the first bad one. (Written as it is, the
+# proportions first, the empty value an alternative, the search is faster.)
 _FLEET_YEAR = rb"[0-9]{1,9},-?[0-9]{1,9}"
-_BYTES_NUMBER = _NUMBER.pattern.encode()
-_BAD_LINE = re.compile(rb"\n(?!(?:(?:catch|discards)," + _FLEET_YEAR + rb",|"
-                       rb"(?:catch_proportions|discard_proportions)," + _FLEET_YEAR
-                       + rb",[0-9]{1,9})," + _BYTES_NUMBER + rb"," + _BYTES_NUMBER + rb"\n|\Z)")
+_BYTES_NUMBER = rb"(?:" + _NUMBER_FORMS.encode() + rb"|)"
+_BAD_LINE = re.compile(rb"\n(?!(?:(?:catch_proportions|discard_proportions)," + _FLEET_YEAR
+                       + rb",[0-9]{1,9}|(?:catch|discards)," + _FLEET_YEAR + rb",),"
+                       + _BYTES_NUMBER + rb"," + _BYTES_NUMBER + rb"\n|\Z)")
 _PRINTABLE = bytes(range(0x20, 0x7F)) + b"\n"
 _CHUNK_BYTES = 1 << 23  # lines checked and converted per step, to bound the memory they take
 # The fields as np.loadtxt converts them, once every empty field reads NaN: of the table only
-# its first letter, which with the age tells the table apart.
+# its first letter, which with the age tells the table apart (lines already checked).
 _FIELDS = np.dtype([("initial", "S1"), ("fleet", "i8"), ("year", "i8"), ("age", "f8"),
                     ("observed", "f8"), ("predicted", "f8")])
 
@@ -70,36 +72,49 @@ def read_fits(path: PathLike) -> pd.DataFrame:
     1  catch_proportions      1  2000     1      0.25        NaN
     """
     path = os.fspath(path)
-    fields = _read_fields(path)
-    age = fields["age"]
-    table = (fields["initial"] == b"d") + 2 * ~np.isnan(age)
-    fits = pd.DataFrame({
-        "table": np.array(TABLES, dtype=object)[table],
-        "fleet": fields["fleet"],
-        "year": fields["year"],
-        "age": pd.arrays.IntegerArray(np.nan_to_num(age).astype(np.int64), np.isnan(age)),
-        "observed": fields["observed"],
-        "predicted": fields["predicted"],
-    })
-    _check_order(path, fits, table)
-    return fits
-
-
-def _read_fields(path: str) -> np.ndarray:
-    """The file's lines, checked and converted, in the structured type _FIELDS."""
     with open(path, "rb") as file:
         data = file.read()
     _check_bytes(path, data)
-    fields = np.empty(data.count(b"\n") - 1, dtype=_FIELDS)
-    done = 0
+    columns = _Columns(data.count(b"\n") - 1)
     for start, end in _chunks(data, len(HEADER) + 1):
         bad = _BAD_LINE.search(data, start - 1, end)
         if bad:
             _refuse_line(path, data, bad.start() + 1)
-        lines = _converted(data[start:end])
-        fields[done:done + len(lines)] = lines
-        done += len(lines)
-    return fields
+        columns.add(_converted(data[start:end]))
+    del data
+    _check_order(path, columns)
+    return columns.frame()
+
+
+class _Columns:
+    """The columns of the lines converted so far, in the blocks of the frame they will make."""
+
+    def __init__(self, n_lines: int) -> None:
+        self.table = np.empty(n_lines, dtype=np.int8)  # the table's place in TABLES
+        self.fleet_year = np.empty((2, n_lines), dtype=np.int64)
+        self.age = np.empty(n_lines, dtype=np.int64)
+        self.no_age = np.empty(n_lines, dtype=bool)
+        self.numbers = np.empty((2, n_lines))  # observed and predicted
+        self.done = 0
+
+    def add(self, lines: np.ndarray) -> None:
+        span = slice(self.done, self.done + len(lines))
+        self.no_age[span] = np.isnan(lines["age"])
+        self.age[span] = np.where(self.no_age[span], 0, lines["age"])
+        self.table[span] = (lines["initial"] == b"d") + 2 * ~self.no_age[span]
+        for row, name in enumerate(("fleet", "year")):
+            self.fleet_year[row, span] = lines[name]
+        for row, name in enumerate(("observed", "predicted")):
+            self.numbers[row, span] = lines[name]
+        self.done = span.stop
+
+    def frame(self) -> pd.DataFrame:
+        """The frame, put together from the blocks without copying them."""
+        parts = [pd.DataFrame({"table": np.array(TABLES, dtype=object)[self.table]}),
+                 pd.DataFrame(self.fleet_year.T, columns=["fleet", "year"], copy=False),
+                 pd.DataFrame({"age": pd.arrays.IntegerArray(self.age, self.no_age)}),
+                 pd.DataFrame(self.numbers.T, columns=["observed", "predicted"], copy=False)]
+        return pd.concat(parts, axis=1, copy=False)
 
 
 def _check_bytes(path: str, data: bytes) -> None:
@@ -161,12 +176,11 @@ def _field_fault(table: str, fleet: str, year: str, age: str, observed: str,
     return ""
 
 
-def _check_order(path: str, fits: pd.DataFrame, table: np.ndarray) -> None:
+def _check_order(path: str, columns: _Columns) -> None:
     """The lines must stand in the program's order, each once: by table, fleet, year, age."""
-    keys = (table, fits["fleet"].to_numpy(), fits["year"].to_numpy(),
-            fits["age"].fillna(0).to_numpy(dtype=np.int64))
+    keys = (columns.table, *columns.fleet_year, columns.age)
     # Each line after the first: whether a key rises before any falls.
-    rises = np.zeros(max(len(table) - 1, 0), dtype=bool)
+    rises = np.zeros(max(columns.done - 1, 0), dtype=bool)
     same = np.ones_like(rises)
     for key in keys:
         step = np.diff(key)

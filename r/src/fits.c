@@ -4,6 +4,7 @@
 
 #include "fits.h"
 
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -35,20 +36,11 @@ static int take_word(const unsigned char** at, const char* word) {
     return 1;
 }
 
-static int take_digits(const unsigned char** at) {
-    const unsigned char* p = *at;
-    while (*p >= '0' && *p <= '9')
-        ++p;
-    if (p == *at) return 0;
-    *at = p;
-    return 1;
-}
-
 /* One to nine digits. */
 static int take_whole(const unsigned char** at, int* value) {
     const unsigned char* p = *at;
     int n_digits = 0;
-    long whole = 0;
+    int64_t whole = 0; /* ten digits at most, beyond a 32-bit long */
     for (; *p >= '0' && *p <= '9' && n_digits <= MAX_DIGITS; ++p, ++n_digits)
         whole = 10 * whole + (*p - '0');
     if (n_digits == 0 || n_digits > MAX_DIGITS) return 0;
@@ -57,8 +49,65 @@ static int take_whole(const unsigned char** at, int* value) {
     return 1;
 }
 
-/* A value followed by `end`: empty (NA), NaN, Inf, -Inf or -?D+(.D+)?(e[+-]D+)?, the last
-   read by strtod, which gives the nearest double as Python's float() does. */
+/* Powers of ten that a double holds exactly: a whole number up to 2^53 times or divided by one
+   of them is one correctly rounded operation. */
+static const double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+enum { LARGEST_EXACT_POWER = 22 };
+static const uint64_t largest_exact_whole = (uint64_t)1 << 53;
+
+/* The digits at *at, one or more, added to *whole while it stays exact; returns their count. */
+static int take_digits(const unsigned char** at, uint64_t* whole, int* exact) {
+    const unsigned char* p = *at;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        *exact = *exact && *whole <= largest_exact_whole / 10;
+        if (*exact) *whole = 10 * *whole + (uint64_t)(*p - '0');
+        *exact = *exact && *whole <= largest_exact_whole;
+    }
+    const int count = (int)(p - *at);
+    *at = p;
+    return count;
+}
+
+/* -?D+(.D+)?(e[+-]D+)?: its nearest double, as Python's float() reads it. Computed directly
+   where the digits make an exact whole number and the power of ten is exact; by strtod, which
+   rounds correctly, otherwise. */
+static int take_decimal(const unsigned char** at, double* value) {
+    const unsigned char* p = *at;
+    const int negative = take_char(&p, '-');
+    uint64_t whole = 0;
+    int exact = 1;
+    if (take_digits(&p, &whole, &exact) == 0) return 0;
+    long scale = 0;
+    if (take_char(&p, '.')) {
+        const int n_decimals = take_digits(&p, &whole, &exact);
+        if (n_decimals == 0) return 0;
+        scale = -n_decimals;
+    }
+    if (take_char(&p, 'e')) {
+        const int exponent_negative = *p == '-';
+        if (!take_char(&p, '+') && !take_char(&p, '-')) return 0;
+        uint64_t exponent = 0;
+        int exponent_exact = 1;
+        if (take_digits(&p, &exponent, &exponent_exact) == 0) return 0;
+        /* Beyond any double's range: left to strtod. */
+        if (!exponent_exact || exponent > 1000)
+            exact = 0;
+        else
+            scale += exponent_negative ? -(long)exponent : (long)exponent;
+    }
+    if (exact && scale >= -LARGEST_EXACT_POWER && scale <= LARGEST_EXACT_POWER) {
+        const double magnitude =
+            scale >= 0 ? (double)whole * exact_powers[scale] : (double)whole / exact_powers[-scale];
+        *value = negative ? -magnitude : magnitude;
+    } else
+        *value = strtod((const char*)*at, NULL);
+    *at = p;
+    return 1;
+}
+
+/* A value followed by `end`: empty (NA), NaN, Inf, -Inf or a decimal. */
 static int take_number(const unsigned char** at, unsigned char end, double* value) {
     const unsigned char* p = *at;
     if (*p == end)
@@ -69,15 +118,8 @@ static int take_number(const unsigned char** at, unsigned char end, double* valu
         *value = R_PosInf;
     else if (take_word(&p, "-Inf"))
         *value = R_NegInf;
-    else {
-        const unsigned char* start = p;
-        take_char(&p, '-');
-        if (!take_digits(&p)) return 0;
-        if (take_char(&p, '.') && !take_digits(&p)) return 0;
-        if (take_char(&p, 'e') && !((take_char(&p, '+') || take_char(&p, '-')) && take_digits(&p)))
-            return 0;
-        *value = strtod((const char*)start, NULL);
-    }
+    else if (!take_decimal(&p, value))
+        return 0;
     if (*p != end) return 0;
     *at = p + 1;
     return 1;
@@ -131,17 +173,27 @@ static SEXP fault(const char* what, double line, int byte, const unsigned char* 
     return found;
 }
 
-/* The first byte that is neither printable ASCII nor a line end, or `size`; the line ends
-   before it. */
-static size_t first_odd_byte(const unsigned char* bytes, size_t size, double* line_ends) {
-    *line_ends = 0;
+/* The fault found, unless a byte of the file is neither printable ASCII nor a line end: that
+   one comes first. A file read without a fault has no such byte, as every byte of its lines is
+   checked, so the file is searched for one only after a fault. */
+static SEXP first_fault(const unsigned char* bytes, size_t size, const char* what, double line,
+                        const unsigned char* text, size_t length) {
+    double line_ends = 0;
     for (size_t k = 0; k < size; ++k) {
         if (bytes[k] == '\n')
-            ++*line_ends;
+            ++line_ends;
         else if (bytes[k] < 0x20 || bytes[k] > 0x7e)
-            return k;
+            return fault("byte", line_ends + 1, bytes[k], bytes, 0);
     }
-    return size;
+    return fault(what, line, 0, text, length);
+}
+
+static size_t count_line_ends(const unsigned char* bytes, size_t size) {
+    size_t count = 0;
+    for (const unsigned char* p = bytes; (p = memchr(p, '\n', size - (size_t)(p - bytes))) != NULL;
+         ++p)
+        ++count;
+    return count;
 }
 
 static SEXP columns(R_xlen_t n_lines) {
@@ -158,14 +210,13 @@ SEXP read_fits_lines(SEXP pointer, SEXP header, SEXP tables) {
     const SummaryFile* file = summary_file(pointer);
     const unsigned char* bytes = summary_bytes(file);
     const size_t size = file->size;
-    double line_ends;
-    const size_t odd = first_odd_byte(bytes, size, &line_ends);
-    if (odd < size) return fault("byte", line_ends + 1, bytes[odd], bytes, 0);
+    const size_t line_ends = count_line_ends(bytes, size);
     const char* head = CHAR(STRING_ELT(header, 0));
     const size_t head_size = strlen(head);
     if (size <= head_size || memcmp(bytes, head, head_size) != 0 || bytes[head_size] != '\n')
-        return fault("header", 1, 0, bytes, 0);
-    if (bytes[size - 1] != '\n') return fault("end", line_ends + 1, 0, bytes, 0);
+        return first_fault(bytes, size, "header", 1, bytes, 0);
+    if (bytes[size - 1] != '\n')
+        return first_fault(bytes, size, "end", (double)line_ends + 1, bytes, 0);
 
     const char* names[N_TABLES];
     for (int t = 0; t < N_TABLES; ++t)
@@ -186,7 +237,7 @@ SEXP read_fits_lines(SEXP pointer, SEXP header, SEXP tables) {
             const size_t rest = size - (size_t)(start - bytes);
             const unsigned char* end = memchr(start, '\n', rest);
             UNPROTECT(1);
-            return fault("line", (double)n + 2, 0, start, (size_t)(end - start));
+            return first_fault(bytes, size, "line", (double)n + 2, start, (size_t)(end - start));
         }
         if (n > 0 && out_of_order < 0 && !comes_after(&before, &line)) out_of_order = n;
         before = line;
@@ -198,6 +249,7 @@ SEXP read_fits_lines(SEXP pointer, SEXP header, SEXP tables) {
         predicted[n] = line.predicted;
     }
     UNPROTECT(1);
-    if (out_of_order >= 0) return fault("order", (double)out_of_order + 2, 0, bytes, 0);
+    if (out_of_order >= 0)
+        return first_fault(bytes, size, "order", (double)out_of_order + 2, bytes, 0);
     return read;
 }
