@@ -136,9 +136,10 @@ compare_panel <- function(long, names, col, lwd, main, ylab, key = NULL, ...) {
 # run without years still draws. A single year gets a year of room on either side: R would
 # widen it by 4 % of the year number itself. A legend (`key`, arguments of legend()) stands in
 # the top right corner, above every value: the value axis reaches high enough to leave it room.
-open_panel <- function(x, y, main, ylab, key = NULL, ...) {
+# Without `zero`, the value axis spans the values alone (a mean age).
+open_panel <- function(x, y, main, ylab, key = NULL, zero = TRUE, ...) {
   xlim <- year_limits(x)
-  ylim <- finite_range(c(0, y))
+  ylim <- finite_range(c(if (zero) 0, y))
   plot.new()
   plot.window(xlim, ylim, ...)
   if (!is.null(key)) {

@@ -10,7 +10,9 @@ largest_bubble <- 2.5
 #' filled where observed is above predicted and open where below, with a key of
 #' sizes. Right: observed (points) against predicted (line) mean age
 #' (\code{\link{mean_age}}). A fleet with non-zero discards gets a second row
-#' for them.
+#' for them. The legends of observed and predicted stand in the top right
+#' corner of their panel, above every value, and the key of sizes beside the
+#' bubbles, so that no legend covers data.
 #'
 #' @param run a run from \code{\link{read_scantelk}} with fits (converted by
 #'   \command{scantelk --fits}), or the path of its summary. A run without fits
@@ -74,13 +76,14 @@ largest_residual <- function(residuals) {
   if (length(sizes) == 0) 0 else max(sizes)
 }
 
-# Observed points and a predicted line over the years; the axis spans zero if `from_zero`.
+# Observed points and a predicted line over the years, the legend above them; the axis spans
+# zero if `from_zero`.
 observed_and_predicted <- function(table, main, ylab, col, from_zero, ...) {
-  fits_panel(table$year, c(table$observed, table$predicted, if (from_zero) 0), main, ylab, ...)
+  key <- list(legend = c("observed", "predicted"), col = col, pch = c(16, NA), lty = c(NA, 1))
+  open_panel(table$year, c(table$observed, table$predicted), main, ylab, key = key,
+             zero = from_zero, ...)
   points(table$year, table$observed, col = col[1], pch = 16)
   draw_line(table$year, table$predicted, col = col[2], lwd = 1.5)
-  legend("topright", c("observed", "predicted"), col = col, pch = c(16, NA), lty = c(NA, 1),
-         bty = "n", cex = 0.8)
 }
 
 # Bubbles of area proportional to |residual|: filled above zero, open below, with a key of

@@ -58,10 +58,15 @@ test_that("a legend stands above every value of its panel, whatever the values' 
   for (names in list(c("observed", "predicted"), paste("run", 1:12))) {
     key <- list(legend = names, col = 1, lty = 1)
     for (high in c(1, 2500, 1e7)) {
-      scantelk:::open_panel(1980:2021, c(0, high / 2, high), "Title", "Value", key = key)
-      legend_box <- do.call(legend, c(list("topright", plot = FALSE),
-                                      scantelk:::fit_key(key)$arguments))$rect
-      expect_gt(legend_box$top - legend_box$h, high)
+      # From zero, and over values far from it (a mean age), whose axis does not reach zero.
+      for (zero in c(TRUE, FALSE)) {
+        scantelk:::open_panel(1980:2021, c(0.8, 0.9, 1) * high, "Title", "Value", key = key,
+                              zero = zero)
+        legend_box <- do.call(legend, c(list("topright", plot = FALSE),
+                                        scantelk:::fit_key(key)$arguments))$rect
+        expect_gt(legend_box$top - legend_box$h, high)
+        expect_equal(par("usr")[3] > 0, !zero)
+      }
     }
   }
 })
