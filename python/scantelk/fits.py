@@ -196,13 +196,18 @@ def _error(path: str, line: int, message: str) -> ValueError:
     return ValueError(f"{path} line {line}: {message}")
 
 
+# A copy that does not keep file times (cp -R) may write the fits file a moment before its
+# summary; a plain run that leaves an older fits file behind comes later than that.
+COPY_SLACK_SECONDS = 1.0
+
+
 def fits_beside(summary: PathLike) -> pd.DataFrame | None:
     """The fits CSV beside a summary, read, when there is one and it is not older than the
     summary; an older one, left by an earlier run, is left out with a warning."""
     path = fits_path(summary)
     if not os.path.exists(path):
         return None
-    if os.path.getmtime(path) < os.path.getmtime(summary):
+    if os.path.getmtime(path) < os.path.getmtime(summary) - COPY_SLACK_SECONDS:
         warnings.warn(f"{path} is older than {os.fspath(summary)}: its fits, of an earlier run, "
                       "are left out", stacklevel=3)
         return None
@@ -236,11 +241,9 @@ def composition_residuals(run: dict[str, Any], table: str = "catch_proportions")
     [0.4052, -0.4052, -0.2015, 0.2015]
     """
     rows = _fits_of(run, table)
-    sizes = run[SAMPLE_SIZES[table]].xs("input", level="kind")
-    n = sizes.stack().reindex(pd.MultiIndex.from_arrays([rows["fleet"], rows["year"]]))
     observed = rows["observed"].to_numpy(dtype=float)
     predicted = rows["predicted"].to_numpy(dtype=float)
-    n = n.to_numpy(dtype=float)
+    n = _input_sample_sizes(run, table, rows)
     usable = (n > 0) & (predicted > 0) & (predicted < 1) & ~np.isnan(observed)
     residual = np.full(len(rows), np.nan)
     p = predicted[usable]
@@ -248,6 +251,15 @@ def composition_residuals(run: dict[str, Any], table: str = "catch_proportions")
     return pd.DataFrame({"fleet": rows["fleet"].to_numpy(), "year": rows["year"].to_numpy(),
                          "age": rows["age"].to_numpy(dtype=np.int64), "observed": observed,
                          "predicted": predicted, "n": n, "residual": residual})
+
+
+def _input_sample_sizes(run: dict[str, Any], table: str, rows: pd.DataFrame) -> np.ndarray:
+    """The input sample size of each row's fleet and year; a run without fleets has none."""
+    if rows.empty:
+        return np.empty(0)
+    sizes = run[SAMPLE_SIZES[table]].xs("input", level="kind")
+    keys = pd.MultiIndex.from_arrays([rows["fleet"], rows["year"]])
+    return sizes.stack().reindex(keys).to_numpy(dtype=float)
 
 
 def mean_age(run: dict[str, Any], table: str = "catch_proportions") -> pd.DataFrame:

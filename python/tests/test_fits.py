@@ -84,8 +84,11 @@ def test_numbers_read_as_the_nearest_double(tmp_path):
 
 def test_no_csv_gives_no_fits_and_an_older_one_is_left_out_with_a_warning(tiny):
     csv = tiny.with_name("tiny.fits.csv")
-    second_before = os.path.getmtime(tiny) - 1
-    os.utime(csv, (second_before, second_before))
+    copied_just_before = os.path.getmtime(tiny) - 0.5  # as a copy without file times leaves it
+    os.utime(csv, (copied_just_before, copied_just_before))
+    assert "fits" in scantelk.read(tiny)
+    seconds_before = os.path.getmtime(tiny) - 2
+    os.utime(csv, (seconds_before, seconds_before))
     with pytest.warns(UserWarning, match=re.escape(f"{csv} is older than {tiny}")):
         assert "fits" not in scantelk.read(tiny)
     csv.unlink()
@@ -126,6 +129,13 @@ def test_a_run_without_fits_is_refused_with_how_to_get_them():
     for draw in (scantelk.composition_residuals, scantelk.mean_age, scantelk.plot_fits):
         with pytest.raises(ValueError, match="no fits: convert it with scantelk --fits"):
             draw(run)
+
+
+def test_a_run_without_fleets_has_fits_without_rows(tiny):
+    run = scantelk.read(tiny)
+    run["fits"] = run["fits"].iloc[:0]
+    assert scantelk.composition_residuals(run).empty
+    assert scantelk.mean_age(run).empty
 
 
 @pytest.mark.parametrize("edit, message", [

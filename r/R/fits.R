@@ -91,12 +91,16 @@ fits_path <- function(summary) {
   paste0(sub(extension, "", summary), ".fits.csv")
 }
 
+# A copy that does not keep file times (cp -R) may write the fits file a moment before its
+# summary; a plain run that leaves an older fits file behind comes later than that.
+fits_copy_slack_seconds <- 1
+
 # The fits CSV beside a summary when there is one and it is not older than the summary; an
 # older one, left by an earlier run, is left out with a warning.
 fits_beside <- function(summary) {
   path <- fits_path(summary)
   if (!file.exists(path)) return(NULL)
-  if (file.mtime(path) < file.mtime(summary)) {
+  if (file.mtime(path) < file.mtime(summary) - fits_copy_slack_seconds) {
     warning(sprintf("%s is older than %s: its fits, of an earlier run, are left out", path,
                     summary), call. = FALSE)
     return(NULL)
@@ -172,6 +176,10 @@ composition_residuals <- function(run, table = "catch_proportions") {
 #' @export
 mean_age <- function(run, table = "catch_proportions") {
   rows <- fits_of(run, table)
+  if (nrow(rows) == 0) {  # a run without fleets
+    return(data.frame(fleet = integer(), year = integer(), observed = numeric(),
+                      predicted = numeric()))
+  }
   present <- !is.na(rows$observed) & !is.na(rows$predicted)
   group <- paste(rows$fleet, rows$year)
   sum_by_year <- function(values) {

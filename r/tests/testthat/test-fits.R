@@ -57,7 +57,9 @@ test_that("numbers read as the nearest double, as Python's float() reads them", 
 test_that("no CSV gives no fits, and an older one is left out with a warning", {
   summary <- tiny_with_fits()
   csv <- sub("tmp$", "fits.csv", summary)
-  Sys.setFileTime(csv, file.mtime(summary) - 1)
+  Sys.setFileTime(csv, file.mtime(summary) - 0.5)  # as a copy without file times leaves it
+  expect_false(is.null(read_scantelk(summary)$fits))
+  Sys.setFileTime(csv, file.mtime(summary) - 2)
   expect_warning(run <- read_scantelk(summary), paste(csv, "is older than", summary),
                  fixed = TRUE)
   expect_null(run$fits)
@@ -100,6 +102,13 @@ test_that("a run without fits is refused with how to get them", {
   for (draw in list(composition_residuals, mean_age, plot_fits)) {
     expect_error(draw(run), "no fits: convert it with scantelk --fits", fixed = TRUE)
   }
+})
+
+test_that("a run without fleets has fits without rows", {
+  run <- read_scantelk(tiny_with_fits())
+  run$fits <- run$fits[0, ]
+  expect_equal(nrow(composition_residuals(run)), 0)
+  expect_equal(nrow(mean_age(run)), 0)
 })
 
 test_that("a malformed CSV is refused with its name and line", {
